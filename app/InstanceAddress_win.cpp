@@ -1,0 +1,6 @@
+#include "InstanceAddress.h"
+
+QString InstanceAddress::forName(const QString &serverName)
+{
+    return serverName;
+}

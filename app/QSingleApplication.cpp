@@ -1,0 +1,73 @@
+#include "QSingleApplication.h"
+
+#include "InstanceAddress.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+const QString kOrganisation = QStringLiteral("VELM");
+const QString kApplication = QStringLiteral("VELM Upvane");
+constexpr int kConnectTimeoutMs = 500;
+constexpr int kWriteTimeoutMs = 30000;
+constexpr int kReadTimeoutMs = 1000;
+}
+
+QSingleApplication::QSingleApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    QCoreApplication::setOrganizationName(kOrganisation);
+    QCoreApplication::setApplicationName(kApplication);
+
+    const QString serverName = QCoreApplication::organizationName() + QCoreApplication::applicationName();
+    const QString address = InstanceAddress::forName(serverName);
+
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(address, QIODevice::ReadWrite);
+    if (socket->waitForConnected(kConnectTimeoutMs)) {
+        QTextStream stream(socket.get());
+        const QStringList args = QCoreApplication::arguments();
+        const QString message = args.size() > 1 ? args.last() : QString();
+        stream << message;
+        stream.flush();
+        qDebug() << "Have already connected to server.";
+        socket->waitForBytesWritten(kWriteTimeoutMs);
+        m_isRunning = true;
+        return;
+    }
+
+    m_localServer = new QLocalServer(this);
+    // Only this user's later starts may hand over to this instance.
+    m_localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_localServer, &QLocalServer::newConnection, this, &QSingleApplication::newLocalConnection);
+    if (!m_localServer->listen(address)) {
+        if (m_localServer->serverError() == QAbstractSocket::AddressInUseError && QFile::exists(address)) {
+            QFile::remove(address);
+            m_localServer->listen(address);
+        }
+    }
+}
+
+bool QSingleApplication::isRunning() const
+{
+    return m_isRunning;
+}
+
+void QSingleApplication::newLocalConnection()
+{
+    std::unique_ptr<QLocalSocket> socket(m_localServer->nextPendingConnection());
+    if (!socket)
+        return;
+    socket->waitForReadyRead(kReadTimeoutMs);
+    QTextStream stream(socket.get());
+    QString value;
+    stream >> value;
+    qDebug().noquote() << QStringLiteral("The value is: %1").arg(value);
+    socket.reset();
+    emit activeAP();
+}

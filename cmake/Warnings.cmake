@@ -1,0 +1,13 @@
+# Compiler warnings and sanitizers for every target of the project.
+if(MSVC)
+    add_compile_options(/W4)
+else()
+    add_compile_options(-Wall -Wextra -Wpedantic)
+    if(UPVANE_WERROR)
+        add_compile_options(-Werror)
+    endif()
+    if(UPVANE_SANITIZE)
+        add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+        add_link_options(-fsanitize=address,undefined)
+    endif()
+endif()

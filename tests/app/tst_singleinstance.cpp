@@ -1,0 +1,190 @@
+// The single-instance guard, seen from real processes of the real program.
+#include "../common/ProgramEnvironment.h"
+
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isSocket(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// Collects what a running first instance writes to its log.
+class FirstInstance
+{
+public:
+    explicit FirstInstance(const ProgramEnvironment &env)
+    {
+        env.prepare(process);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    ~FirstInstance()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    QString log()
+    {
+        output += QString::fromLocal8Bit(process.readAll());
+        return output;
+    }
+    QStringList values()
+    {
+        QStringList found;
+        const QStringList lines = log().split(QLatin1Char('\n'));
+        for (const QString &line : lines) {
+            const int at = line.indexOf(QLatin1String("The value is: "));
+            if (at >= 0)
+                found << line.mid(at + 14).trimmed();
+        }
+        return found;
+    }
+    QProcess process;
+    QString output;
+};
+
+// Starts a later instance and waits for it to end; returns its exit code or -1.
+int runLater(const ProgramEnvironment &env, const QStringList &args, QString *log = nullptr)
+{
+    QProcess later;
+    env.prepare(later, args);
+    later.setProcessChannelMode(QProcess::MergedChannels);
+    later.start();
+    if (!later.waitForFinished(20000)) {
+        later.kill();
+        later.waitForFinished();
+        return -1;
+    }
+    if (log)
+        *log = QString::fromLocal8Bit(later.readAll());
+    return later.exitStatus() == QProcess::NormalExit ? later.exitCode() : -1;
+}
+
+}
+
+class tst_SingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void laterStartsHandOver_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("no argument") << QStringList() << QString();
+        QTest::newRow("last of two") << QStringList{"a", "b"} << "b";
+        QTest::newRow("first word of an argument with a blank") << QStringList{"x y"} << "x";
+    }
+
+    void laterStartsHandOver()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, logged);
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        FirstInstance first(env);
+        first.process.start();
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+
+        QString laterLog;
+        QCOMPARE(runLater(env, args, &laterLog), 0);
+        QVERIFY2(laterLog.contains(QLatin1String("Have already connected to server.")), qPrintable(laterLog));
+        QTRY_COMPARE_WITH_TIMEOUT(first.values(), QStringList{logged}, 10000);
+        QCOMPARE(first.process.state(), QProcess::Running);
+    }
+
+    void quickSuccessionIsServedOnceEach()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        FirstInstance first(env);
+        first.process.start();
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+
+        QList<QProcess *> laters;
+        for (const char *word : {"one", "two", "three"}) {
+            auto *later = new QProcess(this);
+            env.prepare(*later, {QString::fromLatin1(word)});
+            later->start();
+            laters << later;
+        }
+        for (QProcess *later : laters) {
+            QVERIFY(later->waitForFinished(20000));
+            QCOMPARE(later->exitCode(), 0);
+            delete later;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(first.values().size(), 3, 10000);
+        QStringList values = first.values();
+        values.sort();
+        QCOMPARE(values, (QStringList{"one", "three", "two"}));
+    }
+
+    void leftOverSocketFileIsReplaced()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        {
+            QFile stale(env.serverSocket());
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+        }
+        FirstInstance first(env);
+        first.process.start();
+        // The first instance must listen in spite of the file: a later start
+        // hands over to it instead of becoming a second first instance.
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+        QCOMPARE(runLater(env, {"again"}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(first.values(), QStringList{"again"}, 10000);
+    }
+
+    void serverIsPrivateToItsUser()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        FirstInstance first(env);
+        first.process.start();
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+        const QFileInfo socket(env.serverSocket());
+        QCOMPARE(socket.ownerId(), uint(geteuid()));
+        QVERIFY2(!(socket.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther
+                                          | QFileDevice::ReadGroup | QFileDevice::WriteGroup)),
+                 "the instance socket must not be reachable by other users");
+    }
+
+    void anotherUsersInstanceDoesNotSwallowTheStart()
+    {
+        // Someone else's instance, listening where a bare server name would land
+        // in the shared temporary folder.
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QTemporaryDir shared;
+        QLocalServer foreign;
+        const QString sharedName = shared.path() + QStringLiteral("/VELMVELM Upvane");
+        QVERIFY(foreign.listen(sharedName));
+        if (geteuid() == 0)
+            QVERIFY(::chown(QFile::encodeName(sharedName).constData(), 65534, 65534) == 0);
+
+        QProcessEnvironment processEnv = env.environment();
+        processEnv.insert(QStringLiteral("TMPDIR"), shared.path());
+        FirstInstance first(env);
+        first.process.setProcessEnvironment(processEnv);
+        first.process.start();
+        // The start becomes a first instance of its own, with its own server.
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+        QCOMPARE(first.process.state(), QProcess::Running);
+        QVERIFY(!foreign.hasPendingConnections());
+        QCOMPARE(runLater(env, {"mine"}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(first.values(), QStringList{"mine"}, 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SingleInstance)
+#include "tst_singleinstance.moc"
