@@ -1,0 +1,81 @@
+#include "VersionPolicy.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QStringList>
+
+namespace {
+
+const QString kNeedUp4k = QStringLiteral("needUp4k");
+const QString kCompareStatus = QStringLiteral("compareStatus");
+
+// A component as a base-10 integer; text that is no number counts as 0.
+int component(const QString &text)
+{
+    return text.toInt(nullptr, 10);
+}
+
+// 1 when any of parts[from..] is non-zero, else 0.
+bool anyNonZero(const QStringList &parts, int from)
+{
+    for (int i = from; i < parts.size(); ++i) {
+        if (component(parts.at(i)) != 0)
+            return true;
+    }
+    return false;
+}
+
+}
+
+namespace VersionPolicy {
+
+QString settingsPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+}
+
+int compareVersion(QString a, QString b)
+{
+    const QStringList left = a.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    const QStringList right = b.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    const int common = qMin(left.size(), right.size());
+    for (int i = 0; i < common; ++i) {
+        const int l = component(left.at(i));
+        const int r = component(right.at(i));
+        if (l > r)
+            return 1;
+        if (l < r)
+            return -1;
+    }
+    if (left.size() > common)
+        return anyNonZero(left, common) ? 1 : 0;
+    if (right.size() > common)
+        return anyNonZero(right, common) ? -1 : 0;
+    return 0;
+}
+
+bool repairSettings(QSettings &settings)
+{
+    if (!settings.contains(kNeedUp4k))
+        settings.setValue(kNeedUp4k, QStringLiteral("1.1.104"));
+    if (!settings.contains(kCompareStatus))
+        settings.setValue(kCompareStatus, QStringLiteral("true"));
+    const QString status = settings.value(kCompareStatus).toString();
+    if (status != QLatin1String("true") && status != QLatin1String("false")) {
+        settings.setValue(kCompareStatus, QStringLiteral("true"));
+        return true;
+    }
+    return status == QLatin1String("true");
+}
+
+bool needsMicrocodeUpgrade(QSettings &settings, const QString &upVer)
+{
+    if (!repairSettings(settings))
+        return false;
+    const QString needed = settings.value(kNeedUp4k).toString();
+    QString version = upVer;
+    version.remove(QLatin1Char('V'), Qt::CaseSensitive);
+    return compareVersion(version, needed) != 0;
+}
+
+}
