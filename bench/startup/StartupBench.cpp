@@ -1,0 +1,203 @@
+// Start-up benchmark: time from process start to the first rendered frame of the
+// window, and peak resident memory, for the wizard and two reference programs,
+// offscreen and on an X server (Xvfb). Medians over several runs.
+//
+//   bench_startup --upvane build/upvane/upvane --baseline build/bench/startup/bench_baseline [--runs 7]
+//
+// The first frame is taken from Qt's own scene-graph timing log
+// (qt.scenegraph.time.renderloop), which every Qt Quick program prints when
+// asked through QT_LOGGING_RULES; nothing in the programs is changed for it.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Sample
+{
+    double firstFrameMs = -1;
+    long peakRssKb = 0;
+};
+
+struct Subject
+{
+    std::string name;
+    std::vector<std::string> argv;
+};
+
+// Runs one start of `subject`; returns the time to the first frame and the peak RSS.
+Sample runOnce(const Subject &subject, const std::string &platform, const std::string &display,
+               const fs::path &home)
+{
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0)
+        return {};
+    fs::remove_all(home);
+    for (const char *sub : {"run", "data", "config"})
+        fs::create_directories(home / sub);
+    fs::permissions(home / "run", fs::perms::owner_all);
+
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFd[1], STDERR_FILENO);
+        close(pipeFd[0]);
+        close(pipeFd[1]);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        if (!display.empty())
+            setenv("DISPLAY", display.c_str(), 1);
+        setenv("QT_LOGGING_RULES", "*.debug=false;qt.scenegraph.time.renderloop=true", 1);
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        std::vector<char *> args;
+        for (const std::string &a : subject.argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(pipeFd[1]);
+
+    Sample sample;
+    std::string buffer;
+    char chunk[4096];
+    const auto deadline = start + std::chrono::seconds(30);
+    while (Clock::now() < deadline) {
+        pollfd p{pipeFd[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = read(pipeFd[0], chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        buffer.append(chunk, size_t(n));
+        if (buffer.find("Frame rendered") != std::string::npos) {
+            sample.firstFrameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            break;
+        }
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    close(pipeFd[0]);
+    sample.peakRssKb = usage.ru_maxrss;
+    return sample;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Starts a private Xvfb and returns its display name (":N"), or "" on failure.
+std::string startXvfb(pid_t &xvfb)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    xvfb = fork();
+    if (xvfb == 0) {
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+               static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb writes the number and the newline separately; read up to the newline
+    // so that the pipe stays open for both writes.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    return number.empty() ? std::string() : ":" + number;
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    std::string upvane, baseline;
+    int runs = 7;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key == "--upvane")
+            upvane = argv[i + 1];
+        else if (key == "--baseline")
+            baseline = argv[i + 1];
+        else if (key == "--runs")
+            runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    if (upvane.empty() || baseline.empty()) {
+        std::fprintf(stderr, "usage: %s --upvane PATH --baseline PATH [--runs N]\n", argv[0]);
+        return 2;
+    }
+
+    // The wizard runs from a program folder of its own, so its config.ini is ours.
+    const fs::path work = fs::temp_directory_path() / ("upvane-bench-" + std::to_string(getpid()));
+    fs::create_directories(work / "program");
+    fs::copy_file(upvane, work / "program" / "upvane", fs::copy_options::overwrite_existing);
+
+    const std::vector<Subject> subjects = {
+        {"bare Qt Quick window", {baseline, "bare"}},
+        {"window with the wizard's imports", {baseline, "imports"}},
+        {"upvane", {(work / "program" / "upvane").string()}},
+    };
+
+    pid_t xvfb = -1;
+    const std::string display = startXvfb(xvfb);
+    struct Platform { std::string name, qpa, display; };
+    std::vector<Platform> platforms = {{"offscreen", "offscreen", ""}};
+    if (!display.empty())
+        platforms.push_back({"Xvfb", "xcb", display});
+
+    std::printf("| platform | program | first frame (ms, median of %d) | peak RSS (MiB, median) |\n", runs);
+    std::printf("|---|---|---|---|\n");
+    for (const Platform &platform : platforms) {
+        std::vector<std::vector<double>> frames(subjects.size()), rss(subjects.size());
+        runOnce(subjects[0], platform.qpa, platform.display, work / "home");   // warm the file cache
+        for (int r = 0; r < runs; ++r) {
+            for (size_t s = 0; s < subjects.size(); ++s) {
+                const Sample sample = runOnce(subjects[s], platform.qpa, platform.display, work / "home");
+                if (sample.firstFrameMs >= 0)
+                    frames[s].push_back(sample.firstFrameMs);
+                rss[s].push_back(double(sample.peakRssKb) / 1024.0);
+            }
+        }
+        const double refFrame = median(frames[1]);
+        const double refRss = median(rss[1]);
+        for (size_t s = 0; s < subjects.size(); ++s) {
+            std::printf("| %s | %s | %.1f (%.2fx) | %.1f (%.2fx) |\n", platform.name.c_str(), subjects[s].name.c_str(),
+                        median(frames[s]), median(frames[s]) / refFrame, median(rss[s]), median(rss[s]) / refRss);
+        }
+    }
+    if (xvfb > 0) {
+        kill(xvfb, SIGTERM);
+        waitpid(xvfb, nullptr, 0);
+    }
+    fs::remove_all(work);
+    return 0;
+}
