@@ -1,0 +1,18 @@
+# `cmake --install` lays out the program folder as it ships:
+#   <prefix>/upvane                 the program
+#   <prefix>/config.ini             the versions this upgrade brings and the micro-code policy
+#   <prefix>/upgradefile/*.exe      the upgrade programs (on Linux: the stand-ins from emulator/upgrader)
+# and on Linux a desktop entry and the icon.
+install(FILES app/config.ini DESTINATION .)
+if(EXISTS ${PROJECT_SOURCE_DIR}/emulator/upgrader/CMakeLists.txt AND NOT WIN32)
+    install(DIRECTORY ${UPVANE_PROGRAM_DIR}/upgradefile/ DESTINATION upgradefile USE_SOURCE_PERMISSIONS)
+endif()
+
+if(UNIX)
+    # The entry names the program by its installed path, known only at install time.
+    install(CODE "
+        set(UPVANE_INSTALLED_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/upvane\")
+        configure_file(${PROJECT_SOURCE_DIR}/app/upvane.desktop.in ${CMAKE_BINARY_DIR}/upvane.desktop @ONLY)")
+    install(FILES ${CMAKE_BINARY_DIR}/upvane.desktop DESTINATION share/applications)
+    install(FILES qml/Images/app.png DESTINATION share/icons/hicolor/64x64/apps RENAME upvane.png)
+endif()
