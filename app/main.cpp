@@ -2,6 +2,7 @@
 #include "QSingleApplication.h"
 #include "VersionText.h"
 #include "WindowRaiser.h"
+#include "hidEnumerate.h"
 
 #include <QIcon>
 #include <QQmlApplicationEngine>
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
     // [service objects and their context properties]
 
     // [QML type registration] [native event filter]
+    qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
 
     AppVersion::apply();
     engine.rootContext()->setContextProperty(QStringLiteral("ap_ver"),

@@ -1,0 +1,214 @@
+#include "hidEnumerate.h"
+
+#include "HidPackets.h"
+#include "VersionPolicy.h"
+
+#include <QDebug>
+#include <QSettings>
+#include <QVariantMap>
+
+#include <hidapi.h>
+
+namespace {
+
+QString wide(const wchar_t *text)
+{
+    return text ? QString::fromWCharArray(text, -1) : QString();
+}
+
+QVariantMap deviceRecord(const hid_device_info &info)
+{
+    QVariantMap record;
+    record.insert(QStringLiteral("manufacturer"), wide(info.manufacturer_string));
+    record.insert(QStringLiteral("vid"), HidPackets::hexId(info.vendor_id));
+    record.insert(QStringLiteral("pid"), HidPackets::hexId(info.product_id));
+    record.insert(QStringLiteral("modelname"), wide(info.product_string));
+    record.insert(QStringLiteral("interface_number"), info.interface_number);
+    record.insert(QStringLiteral("release_number"), static_cast<int>(info.release_number));
+    record.insert(QStringLiteral("serial_number"), wide(info.serial_number));
+    record.insert(QStringLiteral("path"), HidPackets::cutPath(QString::fromUtf8(info.path ? info.path : "")));
+    record.insert(QStringLiteral("ucode"), 0);
+    return record;
+}
+
+}
+
+hidEnumerate::hidEnumerate()
+    : QObject(nullptr)
+{
+}
+
+hidEnumerate::~hidEnumerate()
+{
+    closeDevice();
+}
+
+QVariantList hidEnumerate::getDevlist() const
+{
+    return devlist;
+}
+
+bool hidEnumerate::send0XA0()
+{
+    if (!device)
+        return true;
+    sendReport(HidPackets::commandA0());
+    closeDevice();
+    return true;
+}
+
+bool hidEnumerate::send0XFF()
+{
+    if (!device || sendReport(HidPackets::probe(HidPackets::ProbeLength)) < 0) {
+        qDebug() << "0xff send failed";
+        return false;
+    }
+    QByteArray confirmation = HidPackets::readBuffer(HidPackets::ConfirmationId, HidPackets::ConfirmationLength);
+    if (getReport(confirmation) > 0) {
+        closeDevice();
+        return true;
+    }
+    qDebug() << "0xff get fails";
+    return false;
+}
+
+void hidEnumerate::enumerate()
+{
+    devlist.clear();
+    hid_device_info *devices = hid_enumerate(0, 0);
+    for (hid_device_info *info = devices; info; info = info->next) {
+        QVariantMap record = deviceRecord(*info);
+        closeDevice();
+        ucodeFlag = false;
+        if (!openPath(info->path)) {
+            qDebug() << "open device faile" << record.value(QStringLiteral("path"));
+            continue;
+        }
+        if (!identifyDevice()) {
+            closeDevice();
+            continue;
+        }
+        if (ucodeFlag)
+            record.insert(QStringLiteral("ucode"), 1);
+        devlist.append(record);
+        break;
+    }
+    hid_free_enumeration(devices);
+    emit hidFinished();
+}
+
+bool hidEnumerate::opendev()
+{
+    hid_device_info *devices = hid_enumerate(0, 0);
+    bool opened = false;
+    for (hid_device_info *info = devices; info && !opened; info = info->next) {
+        closeDevice();
+        if (!openPath(info->path))
+            continue;
+        if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
+            opened = true;
+        else
+            closeDevice();
+    }
+    hid_free_enumeration(devices);
+    return opened;
+}
+
+QString hidEnumerate::getFWver()
+{
+    return fwVer;
+}
+
+QString hidEnumerate::getUPver()
+{
+    return upVer;
+}
+
+bool hidEnumerate::openPath(const char *path)
+{
+    if (hid_init() != 0) {
+        device = nullptr;
+        return false;
+    }
+    device = path ? hid_open_path(path) : nullptr;
+    if (!device) {
+        qDebug() << "unable to open device";
+        hid_exit();
+        return false;
+    }
+    return true;
+}
+
+bool hidEnumerate::identifyDevice()
+{
+    if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) < 0)
+        return false;
+    QByteArray probeReply = HidPackets::readBuffer(HidPackets::ProbeReplyId, HidPackets::ProbeReplyLength);
+    if (getReport(probeReply) < 0)
+        return false;
+    if (!HidPackets::hasSignature(probeReply))
+        return false;
+
+    if (sendReport(HidPackets::select(probeReply)) < 0) {
+        qDebug() << "chooseMasterModule Unable to send a feature report.";
+        return false;
+    }
+    QByteArray status = HidPackets::readBuffer(HidPackets::StatusId, HidPackets::StatusLength);
+    if (getReport(status) < 0) {
+        qDebug() << "chooseMasterModule Unable to get a feature report.";
+        return false;
+    }
+    if (!HidPackets::statusAccepted(status))
+        return false;
+
+    if (sendReport(HidPackets::informationRequest()) < 0) {
+        qDebug() << "getDeviceInformation Unable to send a feature report.";
+        return false;
+    }
+    QByteArray information = HidPackets::readBuffer(HidPackets::InformationId, HidPackets::InformationLength);
+    if (getReport(information) < 0) {
+        qDebug() << "getDeviceInformation Unable to get a feature report.";
+        return false;
+    }
+    if (!HidPackets::informationAccepted(information))
+        return false;
+
+    parseVersions(information);
+    checkVersions();
+    return true;
+}
+
+void hidEnumerate::parseVersions(const QByteArray &information)
+{
+    const HidPackets::Versions versions = HidPackets::parseVersions(information);
+    fwVer = versions.firmware;
+    upVer = versions.microcode;
+}
+
+void hidEnumerate::checkVersions()
+{
+    QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
+    if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
+        ucodeFlag = true;
+}
+
+void hidEnumerate::closeDevice()
+{
+    if (!device)
+        return;
+    hid_close(device);
+    device = nullptr;
+    hid_exit();
+}
+
+int hidEnumerate::sendReport(const QByteArray &packet)
+{
+    return hid_send_feature_report(device, reinterpret_cast<const unsigned char *>(packet.constData()),
+                                   static_cast<size_t>(packet.size()));
+}
+
+int hidEnumerate::getReport(QByteArray &buffer)
+{
+    return hid_get_feature_report(device, reinterpret_cast<unsigned char *>(buffer.data()),
+                                  static_cast<size_t>(buffer.size()));
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+struct hid_device_;
+typedef struct hid_device_ hid_device;
+
+// The one way from the wizard to the RT48PX, registered for QML as HidSocket 1.0
+// in "com.velm.HID". enumerate() walks every HID device, identifies the RT48PX
+// by its feature reports and publishes at most one device record in devlist;
+// the accepted device stays open for send0XA0/send0XFF until one of them closes
+// it or the next enumerate()/opendev() replaces it. A device that opened but was
+// not accepted is closed again before the next one is tried. Every call blocks
+// the calling (GUI) thread until hidapi returns.
+//
+// A device record is a QVariantMap with "interface_number" (int), "manufacturer",
+// "modelname", "path" (hidapi's path cut before its last "#"), "pid" and "vid"
+// (four lower-case hex digits), "release_number" (int), "serial_number" and
+// "ucode" (int, 1 when the micro-code stage is needed).
+class hidEnumerate : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariantList devlist READ getDevlist NOTIFY hidFinished)
+
+public:
+    hidEnumerate();
+    ~hidEnumerate() override;   // closes a device that is still open
+
+    QVariantList getDevlist() const;
+
+signals:
+    // Once at the end of every enumerate(), on the calling thread.
+    void hidFinished();
+
+public:
+    // Sends the 0xA0 command to the open device and closes it. Always returns true
+    // (with no open device it sends nothing).
+    Q_INVOKABLE bool send0XA0();
+    // Sends the probe and reads the 0xFF confirmation; closes the device on
+    // success. Returns false ("0xff send failed" / "0xff get fails"; the device
+    // stays open) when the send fails, no device is open, or no byte came back.
+    Q_INVOKABLE bool send0XFF();
+    // Replaces devlist with the record of the first device that passes the
+    // identification, or with an empty list; emits hidFinished. No result.
+    Q_INVOKABLE void enumerate();
+    // Opens the first HID device that takes the probe and keeps it open. Returns
+    // false (no device left open) when none did.
+    Q_INVOKABLE bool opendev();
+    // Firmware / micro-code version of the last accepted device; empty before any.
+    Q_INVOKABLE QString getFWver();
+    Q_INVOKABLE QString getUPver();
+
+private:
+    // hid_init + hid_open_path. Returns false with device null (and hidapi exited
+    // when the open itself failed, "unable to open device").
+    bool openPath(const char *path);
+    // The three-step exchange on device. Returns false on the first failed step;
+    // true with fwVer, upVer and ucodeFlag set when the device is accepted.
+    bool identifyDevice();
+    // Sets fwVer and upVer from the 80-byte information report.
+    void parseVersions(const QByteArray &information);
+    // Applies the config.ini policy to upVer; may set ucodeFlag.
+    void checkVersions();
+    // hid_close + hid_exit when a device is open; device becomes null.
+    void closeDevice();
+    // hid_send_feature_report / hid_get_feature_report with a QByteArray buffer.
+    int sendReport(const QByteArray &packet);
+    int getReport(QByteArray &buffer);
+
+    QString fwVer;
+    QString upVer;
+    hid_device *device = nullptr;
+    QVariantList devlist;
+    bool ucodeFlag = false;
+};
