@@ -1,0 +1,327 @@
+#include "EmulatedDevice.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace Rt48px {
+
+namespace {
+
+constexpr size_t kProbeReplyLength = 33;
+constexpr size_t kSelectLength = 29;
+constexpr size_t kStatusLength = 6;
+constexpr size_t kInformationLength = 80;
+constexpr size_t kConfirmationLength = 7;
+
+const unsigned char kProbe[] = {0x01, 0x46, 0x55, 0xFF, 0x45, 0x4E, 0x2D};
+const unsigned char kInformationRequest[] = {0x92, 0x46, 0x55, 0x90, 0x00, 0x44, 0x49, 0xB8};
+const unsigned char kCommandA0[] = {0xA2, 0x46, 0x55, 0xA0, 0x00, 0x43, 0x54, 0xD2};
+
+bool startsWith(const unsigned char *data, size_t length, const unsigned char *packet, size_t size)
+{
+    return length >= size && std::memcmp(data, packet, size) == 0;
+}
+
+void seal(std::vector<unsigned char> &report)
+{
+    report.back() = checksum(report, report.size() - 1);
+}
+
+void putField(std::vector<unsigned char> &report, size_t at, const std::string &text)
+{
+    for (size_t i = 0; i < 7; ++i)
+        report[at + i] = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+bool parseStep(const std::string &name, Step &step)
+{
+    static const std::pair<const char *, Step> steps[] = {
+        {"probe", Step::Probe}, {"probe-reply", Step::ProbeReply}, {"select", Step::Select},
+        {"status", Step::Status}, {"information-request", Step::InformationRequest},
+        {"information", Step::Information}, {"command", Step::Command},
+        {"confirmation", Step::Confirmation}, {"none", Step::None}};
+    for (const auto &entry : steps) {
+        if (name == entry.first) {
+            step = entry.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseFault(const std::string &name, Fault &fault)
+{
+    static const std::pair<const char *, Fault> faults[] = {
+        {"negative", Fault::Negative}, {"short", Fault::Short}, {"empty", Fault::Empty},
+        {"wrong-signature", Fault::WrongSignature}, {"bad-status", Fault::BadStatus},
+        {"zero-ready", Fault::ZeroReady}};
+    for (const auto &entry : faults) {
+        if (name == entry.first) {
+            fault = entry.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseNumber(const std::string &text, int base, long max, long &value)
+{
+    if (text.empty())
+        return false;
+    char *end = nullptr;
+    value = std::strtol(text.c_str(), &end, base);
+    return *end == '\0' && value >= 0 && value <= max;
+}
+
+std::optional<std::wstring> wideText(const std::string &text)
+{
+    if (text == "-")
+        return std::nullopt;
+    return std::wstring(text.begin(), text.end());
+}
+
+}
+
+unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n)
+{
+    unsigned sum = 0;
+    for (size_t i = 1; i < n && i < bytes.size(); ++i)
+        sum += bytes[i];
+    return static_cast<unsigned char>(sum & 0xFF);
+}
+
+std::string hex(const unsigned char *bytes, size_t length)
+{
+    std::string text;
+    char digits[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(digits, sizeof digits, i ? " %02x" : "%02x", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+bool parseDeviceSpec(const std::string &spec, DeviceConfig &config, std::string &error)
+{
+    std::string normalised = spec;
+    std::replace(normalised.begin(), normalised.end(), ',', ' ');
+    std::istringstream words(normalised);
+    std::string word;
+    while (words >> word) {
+        const size_t eq = word.find('=');
+        const std::string key = word.substr(0, eq);
+        const std::string value = eq == std::string::npos ? std::string() : word.substr(eq + 1);
+        long number = 0;
+        bool ok = eq != std::string::npos;
+        if (!ok) {
+        } else if (key == "kind") {
+            if (value == "rt48px")
+                config.kind = Kind::Rt48px;
+            else if (value == "mute")
+                config.kind = Kind::Mute;
+            else if (value == "foreign")
+                config.kind = Kind::Foreign;
+            else
+                ok = false;
+        } else if (key == "path") {
+            config.path = value;
+        } else if (key == "vid" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
+            config.vendorId = static_cast<unsigned short>(number);
+        } else if (key == "pid" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
+            config.productId = static_cast<unsigned short>(number);
+        } else if (key == "release" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
+            config.releaseNumber = static_cast<unsigned short>(number);
+        } else if (key == "interface" && (ok = parseNumber(value, 10, 255, number))) {
+            config.interfaceNumber = static_cast<int>(number);
+        } else if (key == "manufacturer") {
+            config.manufacturer = wideText(value);
+        } else if (key == "product") {
+            config.product = wideText(value);
+        } else if (key == "serial") {
+            config.serial = wideText(value);
+        } else if (key == "firmware" && (ok = value.size() == 7)) {
+            config.firmware = value;
+        } else if (key == "microcode" && (ok = value.size() == 7)) {
+            config.microcode = value;
+        } else if (key == "open") {
+            ok = value == "fails" || value == "ok";
+            config.openFails = value == "fails";
+        } else if (key == "fail") {
+            const size_t colon = value.find(':');
+            ok = parseStep(value.substr(0, colon), config.failStep)
+                && (colon == std::string::npos || parseFault(value.substr(colon + 1), config.fault));
+        } else if (key == "delay-us" && (ok = parseNumber(value, 10, 60000000, number))) {
+            config.delay = std::chrono::microseconds(number);
+        } else if (key == "delay-ms" && (ok = parseNumber(value, 10, 60000, number))) {
+            config.delay = std::chrono::milliseconds(number);
+        } else if (key != "vid" && key != "pid" && key != "release" && key != "interface"
+                   && key != "firmware" && key != "microcode" && key != "delay-us" && key != "delay-ms") {
+            error = "unknown key: " + key;
+            return false;
+        }
+        if (!ok) {
+            error = "bad value: " + word;
+            return false;
+        }
+    }
+    return true;
+}
+
+EmulatedDevice::EmulatedDevice(DeviceConfig config)
+    : m_config(std::move(config))
+{
+}
+
+void EmulatedDevice::reset()
+{
+    m_probed = m_selected = m_informationAsked = false;
+}
+
+void EmulatedDevice::wait() const
+{
+    if (m_config.delay.count() > 0)
+        std::this_thread::sleep_for(m_config.delay);
+}
+
+std::vector<unsigned char> EmulatedDevice::probeReply() const
+{
+    std::vector<unsigned char> report(kProbeReplyLength, 0);
+    report[0] = 0x81;
+    report[1] = 0x46;
+    report[2] = 0x55;
+    report[3] = 0xFF;
+    for (size_t i = 4; i < 28; ++i)     // module table: what the select packet must echo
+        report[i] = static_cast<unsigned char>(0x10 + i);
+    if (faultAt(Step::ProbeReply) && m_config.fault == Fault::WrongSignature)
+        report[1] = report[2] = report[3] = 0x00;
+    seal(report);
+    return report;
+}
+
+std::vector<unsigned char> EmulatedDevice::statusReport() const
+{
+    std::vector<unsigned char> report = {0x02, 0x46, 0x55, 0x80, 0x01, 0x00};
+    if (faultAt(Step::Status) && m_config.fault == Fault::BadStatus)
+        report[4] = 0x03;
+    seal(report);
+    return report;
+}
+
+std::vector<unsigned char> EmulatedDevice::informationReport() const
+{
+    std::vector<unsigned char> report(kInformationLength, 0);
+    const std::string model = "RT48PX";
+    report[0] = 0x12;
+    report[1] = 0x46;
+    report[2] = 0x55;
+    report[3] = 0x90;
+    std::copy(model.begin(), model.end(), report.begin() + 5);
+    putField(report, 28, m_config.firmware);
+    putField(report, 35, m_config.microcode);
+    report[50] = (faultAt(Step::Information) && m_config.fault == Fault::ZeroReady) ? 0x00 : 0x01;
+    seal(report);
+    return report;
+}
+
+std::vector<unsigned char> EmulatedDevice::confirmation()
+{
+    std::vector<unsigned char> report = {0x22, 0x46, 0x55, 0xFF, 0x4F, 0x4B, 0x00};
+    seal(report);
+    return report;
+}
+
+int EmulatedDevice::sendFeature(const unsigned char *data, size_t length)
+{
+    wait();
+    if (!data || length == 0 || m_config.kind == Kind::Mute)
+        return -1;
+    if (m_config.kind == Kind::Foreign)
+        return static_cast<int>(length);
+
+    const int taken = static_cast<int>(length);
+    switch (data[0]) {
+    case 0x01:
+        if (faultAt(Step::Probe) || !startsWith(data, length, kProbe, sizeof kProbe))
+            return -1;
+        ++m_probes;
+        m_probed = true;
+        m_selected = m_informationAsked = false;
+        return taken;
+    case 0x82: {
+        if (faultAt(Step::Select) || !m_probed || length < kSelectLength)
+            return -1;
+        const std::vector<unsigned char> packet(data, data + kSelectLength);
+        const std::vector<unsigned char> reply = probeReply();
+        if (packet[3] != 0x80 || packet[28] != checksum(packet, 28))
+            return -1;
+        for (size_t i = 1; i < 28; ++i) {
+            if (i != 3 && packet[i] != reply[i])
+                return -1;
+        }
+        m_selected = true;
+        return taken;
+    }
+    case 0x92:
+        if (faultAt(Step::InformationRequest) || !m_selected
+            || !startsWith(data, length, kInformationRequest, sizeof kInformationRequest))
+            return -1;
+        m_informationAsked = true;
+        return taken;
+    case 0xA2:
+        if (faultAt(Step::Command) || !startsWith(data, length, kCommandA0, sizeof kCommandA0))
+            return -1;
+        ++m_commands;
+        reset();
+        return taken;
+    default:
+        return -1;
+    }
+}
+
+int EmulatedDevice::answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length)
+{
+    size_t count = std::min(length, report.size());
+    if (faultAt(step)) {
+        switch (m_config.fault) {
+        case Fault::Negative:
+            return -1;
+        case Fault::Empty:
+            return 0;
+        case Fault::Short:
+            count = std::min(count, report.size() / 2);
+            break;
+        default:
+            break;
+        }
+    }
+    std::copy(report.begin(), report.begin() + static_cast<long>(count), data);
+    return static_cast<int>(count);
+}
+
+int EmulatedDevice::getFeature(unsigned char *data, size_t length)
+{
+    wait();
+    if (!data || length == 0 || m_config.kind == Kind::Mute)
+        return -1;
+    if (m_config.kind == Kind::Foreign) {
+        std::fill(data + 1, data + length, 0xAA);
+        return static_cast<int>(length);
+    }
+    switch (data[0]) {
+    case 0x81:
+        return m_probed ? answer(Step::ProbeReply, probeReply(), data, length) : -1;
+    case 0x22:
+        return m_probed ? answer(Step::Confirmation, confirmation(), data, length) : -1;
+    case 0x02:
+        return m_selected ? answer(Step::Status, statusReport(), data, length) : -1;
+    case 0x12:
+        return m_informationAsked ? answer(Step::Information, informationReport(), data, length) : -1;
+    default:
+        return -1;
+    }
+}
+
+}
