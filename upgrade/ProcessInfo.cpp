@@ -1,0 +1,90 @@
+#include "ProcessInfo.h"
+
+#include "AppDataFolder.h"
+#include "SystemPrograms.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+// Starts `program` detached with its output and errors discarded; the outcome of
+// the start is not examined.
+void startDetached(const QString &program, const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setProgram(program);
+    if (!arguments.isEmpty())
+        process.setArguments(arguments);
+    process.setWorkingDirectory(folder);
+    process.setStandardOutputFile(QProcess::nullDevice(), QIODevice::Truncate);
+    process.setStandardErrorFile(QProcess::nullDevice(), QIODevice::Truncate);
+    process.startDetached();
+}
+
+}
+
+ProcessInfo::ProcessInfo(QObject *parent)
+    : QObject(parent)
+{
+    get_userappdata_path();
+}
+
+QVariantMap ProcessInfo::result() const
+{
+    return m_result;
+}
+
+bool ProcessInfo::getDriverProcess()
+{
+    QByteArray listing;
+    if (!SystemPrograms::taskList(&listing))
+        return false;
+    if (listing.indexOf("FwLoader") >= 0) {
+        qDebug() << "find upgrade utility";
+        return true;
+    }
+    qDebug() << "no other upgrade utility";
+    return false;
+}
+
+bool ProcessInfo::openProcess(QString name, int mode)
+{
+    const QString folder = get_userappdata_path();
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!QFile::exists(path)) {
+        qWarning().noquote() << QStringLiteral("Does not exits: ") + path;
+        return false;
+    }
+    QStringList arguments;
+    if (mode == 2)
+        arguments << QStringLiteral("-s");
+    else if (mode != 0)
+        arguments << QStringLiteral("-f");
+    startDetached(path, arguments, folder);
+    return true;
+}
+
+QString ProcessInfo::get_userappdata_path()
+{
+    return AppDataFolder::path();
+}
+
+void ProcessInfo::start_Upgrade()
+{
+    m_result.insert(QStringLiteral("statsu"), 1);
+}
+
+bool ProcessInfo::openReport(QString name)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Report");
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!QFile::exists(path)) {
+        qWarning().noquote() << QStringLiteral("Does not exits: ") + path;
+        return false;
+    }
+    startDetached(SystemPrograms::textEditor(), {path}, folder);
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+// Starts programs for QML (context property "process"): the upgrade program
+// copied into the application-data folder and the text editor for reports, both
+// detached and never waited for; and the task list, to learn whether an upgrade
+// program is already running.
+class ProcessInfo : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariantMap result READ result NOTIFY statusChanged)
+
+public:
+    // Creates the application-data folder when it is missing.
+    explicit ProcessInfo(QObject *parent = nullptr);
+
+    QVariantMap result() const;
+
+signals:
+    // The notify signal of `result`; nothing in this class emits it.
+    void statusChanged();
+
+public slots:
+    // true when a running program's name contains "FwLoader" (case-sensitive) and
+    // logs "find upgrade utility"; otherwise logs "no other upgrade utility" and
+    // returns false. A task list that cannot be read gives false without a log.
+    bool getDriverProcess();
+
+public:
+    // Starts "<application-data folder>/<name>" detached in that folder with no
+    // argument (mode 0), "-s" (mode 2) or "-f" (any other mode), output discarded.
+    // Returns false (warning "Does not exits: <path>", nothing started) when the
+    // file is missing; true otherwise, whether or not the start succeeds.
+    Q_INVOKABLE bool openProcess(QString name, int mode);
+    // The application-data folder, created when missing. Never fails (see
+    // AppDataFolder::path()).
+    Q_INVOKABLE QString get_userappdata_path();
+    // Sets "statsu" in `result` to 1 without emitting statusChanged. Never fails.
+    Q_INVOKABLE void start_Upgrade();
+    // Shows "<program folder>/Report/<name>" in the text editor, started detached.
+    // Returns false (warning "Does not exits: <path>", nothing started) when the
+    // report is missing; true otherwise, whether or not the editor starts.
+    Q_INVOKABLE bool openReport(QString name);
+
+private:
+    QVariantMap m_result;
+};

@@ -1,0 +1,42 @@
+#include "UpgradeEventFilter.h"
+
+#include <qt_windows.h>
+
+#include <limits>
+
+void UpgradeEventFilter::openChannel()
+{
+    // Window messages need no set-up: the status messages reach the tool's
+    // windows and come through nativeEventFilter.
+}
+
+bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
+{
+    Q_UNUSED(result)
+    if (eventType != "windows_generic_MSG" && eventType != "windows_dispatcher_MSG")
+        return false;
+    const MSG *msg = static_cast<const MSG *>(message);
+    if (!msg || msg->message != WM_COPYDATA)
+        return false;
+    const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(msg->lParam);
+    if (!data || data->cbData > DWORD(std::numeric_limits<int>::max()))
+        return false;
+    // The sender's window handle, as the 32 significant bits of an HWND.
+    const int handle = static_cast<int>(static_cast<qint64>(msg->wParam));
+    QByteArray text;
+    if (data->lpData && data->cbData > 0)
+        text = QByteArray(static_cast<const char *>(data->lpData), static_cast<int>(data->cbData));
+    statusArrived(text, handle);
+    return false;
+}
+
+void UpgradeEventFilter::deliver(int handle, const QByteArray &bytes)
+{
+    COPYDATASTRUCT data;
+    data.dwData = 0;
+    data.cbData = static_cast<DWORD>(bytes.size());
+    data.lpData = const_cast<char *>(bytes.constData());   // NUL-terminated beyond cbData
+    // A sign-extended handle addresses the same window as the one that sent it.
+    const HWND window = reinterpret_cast<HWND>(static_cast<qintptr>(handle));
+    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+// File services for QML (context property "io"): the program and application-data
+// folders, the copy of the upgrade program, a text file bound to `source` that
+// read() and write() exchange with `text`, and one group of "data.ini".
+class fileIo : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QUrl source READ source WRITE setSource NOTIFY sourceChanged)
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+
+public:
+    explicit fileIo(QObject *parent = nullptr);
+
+    QUrl source() const;
+    QString text() const;
+
+signals:
+    void sourceChanged(QUrl arg);
+    void textChanged(QString arg);
+
+public slots:
+    // Store and notify only when the value differs from the stored one.
+    void setSource(QUrl source);
+    void setText(QString text);
+
+public:
+    // Reads the file of `source` into `text` and emits textChanged (also when the
+    // text is unchanged); creates a missing folder of the file first. On failure
+    // `text` is unchanged and nothing is emitted: a missing file logs the warning
+    // "Does not exits: <path>", an empty source or an unopenable file is silent.
+    Q_INVOKABLE void read();
+    // Writes `text` to the file of `source`, replacing its contents, creating the
+    // folder and the file when missing. An empty source or a file that cannot be
+    // opened is a silent no-op.
+    Q_INVOKABLE void write();
+    // The values of every key of group `groupName` in "data.ini" beside the
+    // program, joined by ","; `titleName` is not used. Returns "" for a missing
+    // file or group.
+    Q_INVOKABLE QString loadSettings(QString groupName, QString titleName);
+    // The program folder. Never fails.
+    Q_INVOKABLE QString getAppPath();
+    // Copies `srcPath` to "upgrade.exe" in the application-data folder, removing an
+    // earlier copy first. Returns false (logs "Copy upgrade tool failed") when the
+    // copy fails; an earlier copy is then gone unless it could not be removed.
+    Q_INVOKABLE bool copyFile(QString srcPath);
+    // The application-data folder, created when missing. Never fails (see
+    // AppDataFolder::path()).
+    Q_INVOKABLE QString get_userappdata_path();
+
+private:
+    QUrl m_source;
+    QString m_text;
+};
