@@ -1,6 +1,18 @@
 import QtQuick 2.7
 import QtQuick.Window 2.2
+import QtQuick.Controls 1.4
+import QtQuick.Controls 2.5
+import QtQuick.Controls.Styles 1.4
+import QtQuick.Dialogs 1.2
+import QtQuick.Layouts 1.1
+import QtGraphicalEffects 1.0
+import com.velm.HID 1.0
 
+// The one window of the wizard. All wizard state lives here; the pages and the
+// chrome only read it and reach the functions below through the two settings
+// objects (foot_control_info.confirmfun, process_interface_info.process_fun).
+// The settings objects are always replaced whole so that every binding on them
+// is re-evaluated.
 Window {
     id: main
     width: Screen.desktopAvailableWidth
@@ -9,6 +21,115 @@ Window {
     flags: Qt.FramelessWindowHint | Qt.WindowMinimizeButtonHint | Qt.Window
     color: "transparent"
 
+    property var foot_control_info: ({ "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" })
+    property var operate_device_info: ({ "status": 1, "msg": "Detect current version" })
+    property var process_interface_info: ({ "process_fun": nextUI, "runtime": 10 })
+    property string mainload: ""
+    property int confirmEn: 0
+    property string upver: "V0.0.000"
+    property string fwver: "V0.0.000"
+    property int searchRun: 0
+    property int firstSearch: 1
+    property int processRun: 0
+    property int waitUpgrade: 0
+    property bool ischeck: false
+    property int upSuccess: 1
+    property int closebtn: 1
+    property int step: 0
+    property string upgrade_path: ""
+    property string usb_path: ""
+    property int upgrade4k: 0
+
+    // The maker's support site, shown and opened by the device page and the
+    // failure page. Kept short: on the device page it shares one line with the
+    // sentence before it.
+    readonly property string supportUrl: "https://example.com"
+
+    HidSocket {
+        id: hidusb
+    }
+
+    Connections {
+        target: hidusb
+        function onHidFinished() {
+            var list = hidusb.devlist
+            if (list === undefined)
+                return
+            if (list.length === 0) {
+                confirmEn = 0
+                return
+            }
+            for (var i = 0; i < list.length; i++) {
+                usb_path = list[i]["path"]
+                upgrade4k = list[i]["ucode"]
+            }
+            if (upgrade4k == 1) {
+                confirmEn = 1
+                searchRun = 0
+                step = step + 1
+                process_interface_info = { "process_fun": nextUI, "runtime": 20 }
+            } else {
+                confirmEn = 1
+                searchRun = 0
+                if (firstSearch === 1) {
+                    step = 4
+                    process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
+                } else {
+                    step = step + 1
+                    process_interface_info = { "process_fun": nextUI, "runtime": 20 }
+                }
+            }
+            if (firstSearch === 1) {
+                upver = hidusb.getUPver()
+                fwver = hidusb.getFWver()
+                firstSearch = 0
+            }
+        }
+    }
+
+    // The upgrade utility reports "code:argument"; the argument is its window
+    // handle in decimal.
+    Connections {
+        target: event
+        function onStatusChanged() {
+            var parts = String(event.result["statsu"]).split(":")
+            var code = Number(parts[0])
+            var arg = parts.length > 1 ? parts[1] : ""
+            if (code === 0 || code === 1 || code === 2) {
+                processRun = 0
+                waitUpgrade = 1
+                if (code === 1) {
+                    if (step === 2) {
+                        buffer_timer.running = true
+                    } else if (step === 3) {
+                        main.closebtn = 1
+                        process_interface_info = { "process_fun": successUI, "runtime": 10 }
+                        waitUpgrade = 0
+                        processRun = 1
+                    } else if (step === 4) {
+                        main.closebtn = 1
+                        process_interface_info = { "process_fun": successUI, "runtime": 20 }
+                        waitUpgrade = 0
+                        processRun = 1
+                    }
+                }
+                if (code === 2 || code === 0) {
+                    processRun = 1
+                    errorUI()
+                }
+            } else if (code === 3) {
+                event.sendDeviceInfo(usb_path, Number(arg))
+            } else if (code === 4) {
+                event.sendDeviceInfo("0", Number(arg))
+            }
+        }
+    }
+
+    FontLoader {
+        id: notosans
+        source: "../font/NotoSans-Regular.ttf"
+    }
+
     Rectangle {
         id: windows
         width: 1000
@@ -16,5 +137,267 @@ Window {
         radius: 2
         x: (Screen.width - windows.width) / 2
         y: (Screen.height - windows.height) * 0.5
+
+        Loader {
+            id: head_load
+            height: 32
+            width: parent.width
+            anchors.top: parent.top
+            source: "../Qml/HeadControl.qml"
+            z: 5
+        }
+
+        // The start screen, hidden for good once Start is clicked.
+        Rectangle {
+            id: main_rec
+            anchors.fill: parent
+            color: "transparent"
+            visible: true
+
+            Image {
+                id: main_bg
+                source: "../Images/backimg.png"
+                x: 0
+                y: 0
+            }
+            Image {
+                id: velm_mlogo
+                source: "../Images/Logo_home.png"
+                width: 160
+                height: 48
+                x: 60
+                y: 372
+            }
+            Text {
+                text: qsTr("Upvane")
+                font.family: notosans.name
+                font.pixelSize: 40
+                color: "white"
+                x: 60
+                y: 452
+            }
+            Text {
+                text: qsTr("RT48PX  Version " + ap_ver)
+                font.family: notosans.name
+                font.pixelSize: 20
+                color: "white"
+                x: 60
+                y: 512
+            }
+            Rectangle {
+                id: start_rec
+                width: 124
+                height: 38
+                x: 60
+                y: 572
+                radius: 28
+                color: "transparent"
+                border.width: 1
+                border.color: "white"
+                Accessible.role: Accessible.Button
+                Accessible.name: start_txt.text
+
+                Text {
+                    id: start_txt
+                    text: qsTr("Start")
+                    font.family: notosans.name
+                    font.pixelSize: 16
+                    color: "white"
+                    x: 36
+                    anchors.top: parent.top
+                    anchors.topMargin: 2
+                    Image {
+                        source: "../Images/start.png"
+                        width: 16
+                        height: 14
+                        anchors.left: parent.right
+                        anchors.leftMargin: 8
+                        anchors.top: parent.top
+                        anchors.topMargin: 9
+                    }
+                }
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: {
+                        main_rec.visible = false
+                        foot_load.source = "../Qml/FootControl.qml"
+                        mainload = "../Qml/Information_upgrade.qml"
+                    }
+                }
+            }
+        }
+
+        Loader {
+            id: main_load
+            width: parent.width
+            height: parent.height - head_load.height - foot_load.height
+            anchors.top: head_load.bottom
+            source: mainload
+        }
+
+        Loader {
+            id: foot_load
+            width: parent.width
+            height: 100
+            anchors.bottom: parent.bottom
+            z: 5
+        }
+    }
+
+    // The pause after the micro-code utility has reported success, before the
+    // bar completes and the next stage is shown.
+    Timer {
+        id: buffer_timer
+        running: false
+        interval: 6000
+        repeat: false
+        onTriggered: {
+            waitUpgrade = 0
+            processRun = 1
+            main.closebtn = 1
+        }
+    }
+
+    Timer {
+        id: search_timer
+        running: searchRun === 1
+        interval: 2000
+        repeat: true
+        onTriggered: searchDevice()
+    }
+
+    function cleanDevice() {
+        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        mainload = "../Qml/Process_interface.qml"
+        waitUpgrade = 1
+        gotoUpgrade()
+    }
+
+    function upgrade_4k() {
+        waitUpgrade = 1
+        process_interface_info = { "process_fun": nextUI, "runtime": 10 }
+        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        mainload = "../Qml/Process_interface.qml"
+        gotoUpgrade()
+    }
+
+    function upgrade_device() {
+        waitUpgrade = 1
+        process_interface_info = { "process_fun": null, "runtime": 10 }
+        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        mainload = "../Qml/Process_interface.qml"
+        gotoUpgrade()
+    }
+
+    function prepareDevice() {
+        mainload = "../Qml/Operate_device.qml"
+        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": cleanDevice, "btn": "Confirm" }
+        searchRun = 1
+    }
+
+    function searchDevice() {
+        hidusb.enumerate()
+    }
+
+    // One upgrade action per step: 1 wakes the device with the 0xA0 command,
+    // 2 starts the micro-code utility, 3 the firmware utility, 4 only runs the bar.
+    function gotoUpgrade() {
+        if (step === 1) {
+            waitUpgrade = 0
+            if (!hidusb.opendev())
+                errorUI()
+            hidusb.send0XA0()
+            process_interface_info = { "process_fun": nextUI, "runtime": 10 }
+        } else if (step === 2) {
+            if (!hidusb.send0XFF()) {
+                errorUI()
+            } else {
+                upgrade_path = io.getAppPath() + "/upgradefile/RT48PX_4K.exe"
+                if (!io.copyFile(upgrade_path))
+                    errorUI()
+                else if (!process.openProcess("upgrade.exe", 3))
+                    errorUI()
+            }
+        } else if (step === 3) {
+            upgrade_path = io.getAppPath() + "/upgradefile/RT48PX.exe"
+            if (!io.copyFile(upgrade_path))
+                errorUI()
+            else if (!process.openProcess("upgrade.exe", 3))
+                errorUI()
+        } else if (step === 4) {
+            waitUpgrade = 0
+            processRun = 1
+        } else {
+            console.log("step: ", step)
+        }
+    }
+
+    function nextUI() {
+        main.closebtn = 1
+        var s = operate_device_info.status + 1
+        if (s === 1) {
+            operate_device_info = { "status": 1, "msg": "Detect current version" }
+            foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+        } else if (s === 2) {
+            operate_device_info = { "status": 2, "msg": "Load firmware data" }
+            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_4k, "btn": "Confirm" }
+        } else if (s === 3) {
+            operate_device_info = { "status": 3, "msg": "Firmware update" }
+            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_device, "btn": "Confirm" }
+        }
+        mainload = "../Qml/Operate_device.qml"
+        searchRun = 1
+        main.closebtn = 1
+    }
+
+    function errorUI() {
+        main.closebtn = 1
+        upSuccess = 0
+        mainload = ""
+        mainload = "../Qml/Upgrade_status.qml"
+        confirmEn = 1
+        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": restartUpgrade, "btn": "Restart" }
+    }
+
+    function successUI() {
+        main.closebtn = 1
+        upSuccess = 1
+        mainload = ""
+        mainload = "../Qml/Upgrade_status.qml"
+        confirmEn = 1
+        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": Qt.quit, "btn": "Finish" }
+    }
+
+    function restartUpgrade() {
+        foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+        operate_device_info = { "status": 1, "msg": "Detect current version" }
+        mainload = "../Qml/Information_upgrade.qml"
+        step = 0
+        confirmEn = 0
+        ischeck = false
+        firstSearch = 1
+        main.closebtn = 1
+    }
+
+    // For a device whose micro-code needs no own stage: stages 2 and 3 are only
+    // shown as progress pages, then the firmware utility starts.
+    function skipUpgrade4k() {
+        var s = operate_device_info.status + 1
+        if (s === 1) {
+            operate_device_info = { "status": 1, "msg": "Detect current version", "msg2": "" }
+            process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 20 }
+        } else if (s === 2) {
+            operate_device_info = { "status": 2, "msg": "Load firmware data", "msg2": "" }
+            process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 20 }
+        } else if (s === 3) {
+            step = 3
+            waitUpgrade = 1
+            operate_device_info = { "status": 3, "msg": "Firmware update", "msg2": "" }
+            process_interface_info = { "process_fun": null, "runtime": 20 }
+        }
+        mainload = "../Qml/Process_interface.qml"
+        if (s === 3)
+            gotoUpgrade()
     }
 }

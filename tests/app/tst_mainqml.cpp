@@ -1,10 +1,33 @@
 // The main QML document from the resources comes up as a window. The QML
-// compiler only rejects syntax; unknown types and missing context properties
-// show up here.
-#include <QGuiApplication>
+// compiler only rejects syntax; unknown types, missing context properties and
+// broken relative paths show up here.
+#include "hidEnumerate.h"
+
+#include <QApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickWindow>
+#include <QVariantMap>
 #include <QtTest>
+
+namespace {
+
+// What main.qml needs of the status channel: the result map and its signal.
+class StatusSource : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariantMap result READ result NOTIFY statusChanged)
+
+public:
+    QVariantMap result() const { return {}; }
+    Q_INVOKABLE void sendDeviceInfo(const QString &, int) {}
+
+signals:
+    void statusChanged();
+};
+
+}
 
 class tst_MainQml : public QObject
 {
@@ -19,12 +42,28 @@ private slots:
             for (const QQmlError &error : list)
                 warnings << error.toString();
         });
+        QObject io;
+        QObject process;
+        StatusSource event;
+        engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
+        engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
+        engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
+        engine.rootContext()->setContextProperty(QStringLiteral("ap_ver"), QStringLiteral("1.1.107"));
+        engine.rootContext()->setContextProperty(QStringLiteral("FWVer"), QString());
+        engine.rootContext()->setContextProperty(QStringLiteral("CodeVer"), QString());
+        qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
+
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         QVERIFY2(!engine.rootObjects().isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QVERIFY(window->flags() & Qt::FramelessWindowHint);
+
+        // The title bar loads from its relative path inside the resources.
+        auto *head = qvariant_cast<QObject *>(qmlContext(window)->contextProperty(QStringLiteral("head_load")));
+        QVERIFY(head);
+        QTRY_COMPARE(head->property("status").toInt(), 1);   // Loader.Ready
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
     }
 };
@@ -32,7 +71,7 @@ private slots:
 int main(int argc, char *argv[])
 {
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     tst_MainQml test;
     return QTest::qExec(&test, argc, argv);
 }

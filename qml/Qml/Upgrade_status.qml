@@ -1,0 +1,146 @@
+import QtQuick 2.0
+
+// The result page: the failure half with Restart in the footer, or the success
+// half with the versions the upgrade has brought and Finish in the footer.
+Item {
+    width: parent.width
+    height: parent.height
+
+    Component.onCompleted: {
+    }
+
+    Rectangle {
+        id: fails_rec
+        anchors.fill: parent
+        color: "transparent"
+        visible: main.upSuccess === 0
+
+        Image {
+            id: status1
+            x: 440
+            y: 26
+            width: 36
+            height: 32
+            source: main.operate_device_info.status === 1 ? "../Images/Step.png" : "../Images/Step-4.png"
+        }
+        Image {
+            id: status2
+            x: 480
+            y: 26
+            width: 36
+            height: 32
+            source: main.operate_device_info.status === 2 ? "../Images/Step-2.png" : "../Images/Step-5.png"
+        }
+        Image {
+            id: status3
+            x: 520
+            y: 26
+            width: 36
+            height: 32
+            source: main.operate_device_info.status === 3 ? "../Images/Step-3.png" : "../Images/Step-6.png"
+        }
+
+        Image {
+            id: png
+            source: "../Images/img_Error.png"
+            width: 168
+            height: 168
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: status3.bottom
+            anchors.topMargin: 100
+        }
+        Text {
+            text: qsTr("Upgrade Fail!")
+            font.family: notosans.name
+            font.pixelSize: 28
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: png.bottom
+            anchors.topMargin: 30
+        }
+        Text {
+            text: qsTr("System update failed, please select \"Restart\" to execute the update process again.")
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: png.bottom
+            anchors.topMargin: 90
+        }
+        Text {
+            id: link
+            text: qsTr("※ If you encounter ongoing update issues, please contact technical support : ")
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.left: parent.left
+            anchors.leftMargin: 150
+            anchors.top: png.bottom
+            anchors.topMargin: 120
+        }
+        Text {
+            id: link2
+            text: qsTr("<a href='" + main.supportUrl + "'><font color='black'>" + main.supportUrl + "</font></a>")
+            textFormat: Text.RichText
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.left: link.right
+            anchors.bottom: link.bottom
+            Accessible.role: Accessible.Link
+            Accessible.name: main.supportUrl
+
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: Qt.openUrlExternally(main.supportUrl)
+            }
+        }
+    }
+
+    Rectangle {
+        id: success_rec
+        anchors.fill: parent
+        color: "transparent"
+        visible: main.upSuccess === 1
+
+        Image {
+            id: png_suc
+            source: "../Images/img_Approve.png"
+            width: 168
+            height: 168
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: parent.top
+            anchors.topMargin: 140
+        }
+        Text {
+            text: qsTr("Successful !")
+            font.family: notosans.name
+            font.pixelSize: 28
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: png_suc.bottom
+            anchors.topMargin: 30
+        }
+        Text {
+            id: tips
+            text: qsTr("Your firmware is upgraded to latest version")
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: png_suc.bottom
+            anchors.topMargin: 70
+        }
+        Text {
+            text: qsTr("Device F/W:          " + FWVer)
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.left: tips.left
+            anchors.top: tips.bottom
+            anchors.topMargin: 30
+        }
+        Text {
+            text: qsTr("U Code:                " + CodeVer)
+            font.family: notosans.name
+            font.pixelSize: 14
+            anchors.left: tips.left
+            anchors.top: tips.bottom
+            anchors.topMargin: 65
+        }
+    }
+}
