@@ -238,8 +238,10 @@ int EmulatedDevice::sendFeature(const unsigned char *data, size_t length)
     wait();
     if (!data || length == 0 || m_config.kind == Kind::Mute)
         return -1;
-    if (m_config.kind == Kind::Foreign)
+    if (m_config.kind == Kind::Foreign) {
+        m_probes += data[0] == 0x01 ? 1 : 0;
         return static_cast<int>(length);
+    }
 
     const int taken = static_cast<int>(length);
     switch (data[0]) {
