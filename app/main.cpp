@@ -1,14 +1,20 @@
 #include "AppVersion.h"
+#include "ProcessInfo.h"
 #include "QSingleApplication.h"
+#include "UpgradeEventFilter.h"
+#include "VersionPolicy.h"
 #include "VersionText.h"
 #include "WindowRaiser.h"
+#include "fileIo.h"
 #include "hidEnumerate.h"
 
+#include <QAbstractEventDispatcher>
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QSettings>
 #include <QUrl>
 
 int main(int argc, char *argv[])
@@ -21,9 +27,16 @@ int main(int argc, char *argv[])
 
     QQmlApplicationEngine engine;
     // [service objects and their context properties]
+    fileIo io;
+    ProcessInfo process;
+    UpgradeEventFilter event;
+    engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
+    engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
+    engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
 
     // [QML type registration] [native event filter]
     qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
+    QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);
 
     AppVersion::apply();
     engine.rootContext()->setContextProperty(QStringLiteral("ap_ver"),
@@ -31,6 +44,12 @@ int main(int argc, char *argv[])
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico")));
     // [config.ini defaults, "FWVer" and "CodeVer"]
+    QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // destroyed first: writes the defaults
+    const QString firmwareVersion = config.value(QStringLiteral("deviceFW_Ver")).toString();
+    const QString microcodeVersion = config.value(QStringLiteral("u_Code_Ver")).toString();
+    VersionPolicy::repairSettings(config);
+    engine.rootContext()->setContextProperty(QStringLiteral("FWVer"), firmwareVersion);
+    engine.rootContext()->setContextProperty(QStringLiteral("CodeVer"), microcodeVersion);
 
     if (app.isRunning())
         return 0;

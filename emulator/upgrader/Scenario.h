@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// What the stand-in upgrade program does, step by step, parsed from a scenario
+// text (see README.md): blank-separated steps, run one after another.
+//   <code>          send the status code (decimal text); 3 and 4 then wait for the
+//                   tool's reply
+//   hex:<bytes>     send these bytes as they are (hex digits; "hex:" sends nothing
+//                   counted), no reply awaited
+//   a+b+...         send several of the two above back to back, in one write,
+//                   then wait for the replies owed
+//   pause:<ms>      wait
+//   hang            stay connected and silent until the tool goes away
+//   exit            end at once, without another word
+// or one of the preset names (presets()).
+class Scenario
+{
+public:
+    struct Step
+    {
+        enum Kind { Send, Pause, Hang, Exit };
+        Kind kind = Send;
+        QList<QByteArray> messages;   // Send: the texts sent back to back
+        int milliseconds = 0;         // Pause
+    };
+
+    // The presets and the scenario text each stands for.
+    static QList<QPair<QString, QString>> presets();
+
+    // Parses a preset name or a scenario text. Returns false with `error` set (the
+    // offending step) when a step is not understood; `steps` is then incomplete.
+    static bool parse(const QString &text, QList<Step> *steps, QString *error);
+
+    // How many replies the tool owes for `message`: 1 for the codes 3 and 4.
+    static int repliesOwed(const QByteArray &message);
+
+    // Whether `reply` is what the tool must answer to `message`: for 3, a device
+    // path followed by "|"; for 4, exactly "0|".
+    static bool replyFits(const QByteArray &message, const QByteArray &reply);
+};
