@@ -1,0 +1,277 @@
+#include "HidrawTestbed.h"
+
+#include <umockdev.h>
+
+#include <cerrno>
+#include <cstring>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+
+namespace {
+
+// A vendor-defined collection with the feature reports of the exchange.
+const std::vector<unsigned char> kVendorDescriptor = {
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+    0x85, 0x01, 0x95, 0x3F, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x81, 0x95, 0x20, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x12, 0x95, 0x4F, 0x09, 0x01, 0xB1, 0x02,
+    0xC0};
+
+// A three-button mouse.
+const std::vector<unsigned char> kMouseDescriptor = {
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01,
+    0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01,
+    0x75, 0x05, 0x81, 0x01, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x15, 0x81, 0x25, 0x7F,
+    0x75, 0x08, 0x95, 0x02, 0x81, 0x06, 0xC0, 0xC0};
+
+const std::vector<unsigned char> &descriptorOf(const Rt48px::DeviceConfig &config)
+{
+    return config.kind == Rt48px::Kind::Mute ? kMouseDescriptor : kVendorDescriptor;
+}
+
+std::string narrow(const std::optional<std::wstring> &text)
+{
+    std::string out;
+    if (text) {
+        for (wchar_t c : *text)
+            out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return out;
+}
+
+std::string format(const char *pattern, ...) G_GNUC_PRINTF(1, 2);
+std::string format(const char *pattern, ...)
+{
+    va_list args;
+    va_start(args, pattern);
+    gchar *text = g_strdup_vprintf(pattern, args);
+    va_end(args);
+    std::string result(text);
+    g_free(text);
+    return result;
+}
+
+}
+
+HidrawTestbed::HidrawTestbed(std::vector<Rt48px::DeviceConfig> devices, std::FILE *transcript)
+    : m_transcript(transcript)
+{
+    for (Rt48px::DeviceConfig &config : devices)
+        m_devices.push_back({Rt48px::EmulatedDevice(std::move(config)), {}, {}});
+    m_testbed = umockdev_testbed_new();
+    m_handler = umockdev_ioctl_base_new();
+    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&HidrawTestbed::onIoctl), this);
+}
+
+HidrawTestbed::~HidrawTestbed()
+{
+    for (const Node &node : m_nodes)
+        umockdev_testbed_detach_ioctl(m_testbed, node.devnode.c_str(), nullptr);
+    g_object_unref(m_handler);
+    g_object_unref(m_testbed);
+}
+
+std::string HidrawTestbed::rootDir() const
+{
+    gchar *dir = umockdev_testbed_get_root_dir(m_testbed);
+    std::string result(dir);
+    g_free(dir);
+    return result;
+}
+
+std::string HidrawTestbed::node(size_t index) const
+{
+    return index < m_devices.size() ? m_devices[index].devnode : std::string();
+}
+
+bool HidrawTestbed::plugAll(std::string &error)
+{
+    for (size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_devices[i].devnode.empty() && !plug(i, error))
+            return false;
+    }
+    return true;
+}
+
+bool HidrawTestbed::plug(size_t index, std::string &error)
+{
+    if (index >= m_devices.size() || !m_devices[index].devnode.empty()) {
+        error = "no such unplugged device";
+        return false;
+    }
+    Device &device = m_devices[index];
+    const Rt48px::DeviceConfig &config = device.emulator.config();
+    const unsigned usb = m_nextUsb++;
+    const unsigned hidraw = m_nextNode++;
+    const std::string usbPath = format("/devices/pci0000:00/0000:00:14.0/usb1/1-%u", usb);
+    const std::string interfacePath = usbPath + format("/1-%u:1.0", usb);
+    const std::string hidPath = interfacePath + format("/0003:%04X:%04X.%04X", config.vendorId, config.productId, hidraw + 1);
+    const std::string hidrawPath = hidPath + format("/hidraw/hidraw%u", hidraw);
+
+    std::string descriptor;
+    for (unsigned char byte : descriptorOf(config))
+        descriptor += format("%02X", byte);
+
+    // Parents first: each record's parent must already exist in the testbed.
+    std::string records;
+    records += "P: " + usbPath + "\n";
+    records += format("N: bus/usb/001/%03u\n", usb);
+    records += format("E: DEVNAME=/dev/bus/usb/001/%03u\n", usb);
+    records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
+    records += format("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", config.vendorId,
+                      config.productId, config.releaseNumber);
+    records += format("A: busnum=1\nA: devnum=%u\n", usb);
+    if (config.manufacturer)
+        records += "A: manufacturer=" + narrow(config.manufacturer) + "\n";
+    if (config.product)
+        records += "A: product=" + narrow(config.product) + "\n";
+    if (config.serial)
+        records += "A: serial=" + narrow(config.serial) + "\n";
+    records += "\n";
+    records += "P: " + interfacePath + "\n";
+    records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n";
+    records += format("A: bInterfaceNumber=%02x\nA: bInterfaceClass=03\n\n", config.interfaceNumber);
+    records += "P: " + hidPath + "\n";
+    records += "E: SUBSYSTEM=hid\nE: DRIVER=hid-generic\n";
+    records += format("E: HID_ID=0003:%08X:%08X\n", config.vendorId, config.productId);
+    records += "E: HID_NAME=" + narrow(config.manufacturer) + " " + narrow(config.product) + "\n";
+    records += "E: HID_UNIQ=" + narrow(config.serial) + "\n";
+    records += "H: report_descriptor=" + descriptor + "\n\n";
+    records += "P: " + hidrawPath + "\n";
+    records += format("N: hidraw%u\n", hidraw);
+    records += format("E: DEVNAME=/dev/hidraw%u\nE: SUBSYSTEM=hidraw\n", hidraw);
+    records += format("E: MAJOR=241\nE: MINOR=%u\nA: dev=241:%u\n", hidraw, hidraw);
+
+    GError *failure = nullptr;
+    if (!umockdev_testbed_add_from_string(m_testbed, records.c_str(), &failure)) {
+        error = failure ? failure->message : "umockdev_testbed_add_from_string failed";
+        g_clear_error(&failure);
+        return false;
+    }
+    const std::string devnode = format("/dev/hidraw%u", hidraw);
+    if (!umockdev_testbed_attach_ioctl(m_testbed, devnode.c_str(), m_handler, &failure)) {
+        error = failure ? failure->message : "umockdev_testbed_attach_ioctl failed";
+        g_clear_error(&failure);
+        return false;
+    }
+    device.emulator.reset();
+    device.usbSysPath = "/sys" + usbPath;
+    device.devnode = devnode;
+    m_nodes.push_back({devnode, index, true});
+    umockdev_testbed_uevent(m_testbed, ("/sys" + hidrawPath).c_str(), "add");
+    return true;
+}
+
+bool HidrawTestbed::unplug(size_t index)
+{
+    if (index >= m_devices.size() || m_devices[index].devnode.empty())
+        return false;
+    Device &device = m_devices[index];
+    for (Node &node : m_nodes) {
+        if (node.devnode == device.devnode)
+            node.alive = false;
+    }
+    umockdev_testbed_uevent(m_testbed, device.usbSysPath.c_str(), "remove");
+    umockdev_testbed_remove_device(m_testbed, device.usbSysPath.c_str());
+    device.usbSysPath.clear();
+    device.devnode.clear();
+    return true;
+}
+
+bool HidrawTestbed::replug(size_t index, std::string &error)
+{
+    if (index == std::string::npos) {
+        for (size_t i = 0; i < m_devices.size(); ++i)
+            unplug(i);
+        return plugAll(error);
+    }
+    if (!unplug(index)) {
+        error = "no such plugged device";
+        return false;
+    }
+    return plug(index, error);
+}
+
+int HidrawTestbed::onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self)
+{
+    return static_cast<HidrawTestbed *>(self)->handleIoctl(client);
+}
+
+int HidrawTestbed::handleIoctl(UMockdevIoctlClient *client)
+{
+    const std::string devnode = umockdev_ioctl_client_get_devnode(client);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+
+    const Node *node = nullptr;
+    for (const Node &candidate : m_nodes) {
+        if (candidate.devnode == devnode)
+            node = &candidate;
+    }
+    if (!node || !node->alive) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return TRUE;
+    }
+    Rt48px::EmulatedDevice &emulator = m_devices[node->device].emulator;
+    const std::vector<unsigned char> &descriptor = descriptorOf(emulator.config());
+
+    const unsigned type = _IOC_TYPE(request);
+    const unsigned nr = _IOC_NR(request);
+    const size_t size = _IOC_SIZE(request);
+    if (type != 'H') {
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);
+        return TRUE;
+    }
+
+    GError *failure = nullptr;
+    UMockdevIoctlData *data = size ? umockdev_ioctl_data_resolve(arg, 0, size, &failure) : nullptr;
+    if (!data) {
+        g_clear_error(&failure);
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return TRUE;
+    }
+    long result = -1;
+    int error = 0;
+    if (request == HIDIOCGRDESCSIZE) {
+        const int length = static_cast<int>(descriptor.size());
+        std::memcpy(data->data, &length, sizeof length);
+        result = 0;
+    } else if (request == HIDIOCGRDESC) {
+        auto *out = reinterpret_cast<hidraw_report_descriptor *>(data->data);
+        const size_t length = std::min<size_t>(out->size, descriptor.size());
+        std::memcpy(out->value, descriptor.data(), length);
+        out->size = static_cast<__u32>(length);
+        result = 0;
+    } else if (request == HIDIOCGRAWINFO) {
+        auto *info = reinterpret_cast<hidraw_devinfo *>(data->data);
+        info->bustype = 3;   // BUS_USB
+        info->vendor = static_cast<__s16>(emulator.config().vendorId);
+        info->product = static_cast<__s16>(emulator.config().productId);
+        result = 0;
+    } else if (nr == 0x06 || nr == 0x07) {   // HIDIOCSFEATURE / HIDIOCGFEATURE
+        std::vector<unsigned char> before(data->data, data->data + size);
+        const bool send = nr == 0x06;
+        const int answer = send ? emulator.sendFeature(data->data, size) : emulator.getFeature(data->data, size);
+        log(node->device, devnode, send ? "send" : "get", before.data(), size, answer, send ? nullptr : data->data);
+        result = answer;
+        error = answer < 0 ? EPIPE : 0;
+    } else {
+        error = EINVAL;
+    }
+    g_object_unref(data);
+    umockdev_ioctl_client_complete(client, result, result < 0 ? error : 0);
+    return TRUE;
+}
+
+void HidrawTestbed::log(size_t device, const std::string &devnode, const char *what, const unsigned char *bytes,
+                        size_t length, int result, const unsigned char *reply)
+{
+    if (!m_transcript)
+        return;
+    std::fprintf(m_transcript, "device %zu %s %s length %zu result %d: %s", device, devnode.c_str(), what, length,
+                 result, Rt48px::hex(bytes, length).c_str());
+    if (reply && result > 0)
+        std::fprintf(m_transcript, " -> %s", Rt48px::hex(reply, static_cast<size_t>(result)).c_str());
+    std::fputc('\n', m_transcript);
+    std::fflush(m_transcript);
+}

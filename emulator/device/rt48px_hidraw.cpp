@@ -1,0 +1,298 @@
+// rt48px-hidraw: runs a command with emulated RT48PX (and other HID) devices
+// presented as hidraw nodes to the unmodified hidapi-hidraw library.
+#include "HidrawTestbed.h"
+
+#include <glib-unix.h>
+#include <glib.h>
+#include <umockdev.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const char kUsage[] = R"(Usage: rt48px-hidraw [OPTION]... -- COMMAND [ARGUMENT]...
+
+Runs COMMAND with emulated USB HID devices presented as hidraw nodes
+(/dev/hidrawN and their sysfs/udev records) by umockdev, so that the unmodified
+hidapi-hidraw library finds them, opens them and exchanges feature reports with
+them. The emulated RT48PX answers the probe, the select, the information request,
+the 0xA0 command and the 0xFF confirmation; other devices do not. Exits with
+COMMAND's exit code (128 + signal when it was killed), 2 on a usage error.
+
+Needs umockdev-wrapper around it (it restarts itself under umockdev-wrapper when
+started without); COMMAND and its children inherit the preload.
+
+Options:
+  --device SPEC       add a device (repeatable; hidapi lists them in this order).
+                      SPEC: key=value pairs separated by "," or blanks:
+                        kind=rt48px|mute|foreign   (default rt48px)
+                        vid=HEX pid=HEX release=HEX interface=N
+                        manufacturer=TEXT product=TEXT serial=TEXT  ("-": missing)
+                        firmware=7CHARS microcode=7CHARS  (bytes 28-34 / 35-41
+                          of the information report, e.g. 01R0107, V1R1104)
+                        open=fails                 (the node cannot be opened)
+                        fail=STEP[:FAULT]          (that step fails every time)
+                          STEP: probe probe-reply select status
+                                information-request information command confirmation
+                          FAULT: negative (default) short empty wrong-signature
+                                 bad-status zero-ready
+                        delay-ms=N | delay-us=N    (spent in every report)
+  --scenario FILE     read devices from FILE: one "device SPEC" per line, "#"
+                      starts a comment (the devices follow those of --device)
+  --transcript FILE   append one line per report exchanged to FILE:
+                        device I /dev/hidrawN send|get length L result R: HEX [-> HEX]
+  --control FIFO      create FIFO and read commands from it, one per line:
+                        replug [I]   unplug [I]   plug [I]   (I: device index,
+                        default every device); a replugged device comes back as
+                        a NEW hidraw node
+  --help              show this text
+
+Without --device or --scenario one RT48PX with default versions is emulated.
+SIGUSR1 replugs every device. COMMAND sees these environment variables:
+  RT48PX_HIDRAW_CONTROL     the control FIFO (one is always made)
+  RT48PX_HIDRAW_TRANSCRIPT  the transcript file (one is always written)
+  UMOCKDEV_DIR              the testbed (set by umockdev)
+
+Example:
+  rt48px-hidraw --device kind=mute,product=Mouse --device microcode=V1R1103 \
+      -- build/upvane/upvane
+)";
+
+struct Run
+{
+    HidrawTestbed *testbed = nullptr;
+    GMainLoop *loop = nullptr;
+    int exitCode = 0;
+    std::string controlPath;
+    GIOChannel *control = nullptr;
+    std::string pending;
+};
+
+void command(Run &run, const std::string &line)
+{
+    char verb[16] = {0};
+    long index = -1;
+    const int fields = std::sscanf(line.c_str(), "%15s %ld", verb, &index);
+    if (fields < 1)
+        return;
+    const size_t which = index < 0 ? std::string::npos : static_cast<size_t>(index);
+    std::string error;
+    bool ok = true;
+    const std::string name = verb;
+    if (name == "replug") {
+        ok = run.testbed->replug(which, error);
+    } else if (name == "unplug") {
+        for (size_t i = 0; i < run.testbed->deviceCount(); ++i) {
+            if (which == std::string::npos || which == i)
+                ok = run.testbed->unplug(i) && ok;
+        }
+    } else if (name == "plug") {
+        ok = which == std::string::npos ? run.testbed->plugAll(error) : run.testbed->plug(which, error);
+    } else {
+        error = "unknown command";
+        ok = false;
+    }
+    if (!ok)
+        std::fprintf(stderr, "rt48px-hidraw: %s: failed %s\n", line.c_str(), error.c_str());
+}
+
+gboolean onControl(GIOChannel *channel, GIOCondition condition, gpointer data)
+{
+    Run &run = *static_cast<Run *>(data);
+    if (condition & G_IO_IN) {
+        char buffer[256];
+        gsize count = 0;
+        while (g_io_channel_read_chars(channel, buffer, sizeof buffer, &count, nullptr) == G_IO_STATUS_NORMAL
+               && count > 0) {
+            run.pending.append(buffer, count);
+        }
+        size_t end;
+        while ((end = run.pending.find('\n')) != std::string::npos) {
+            command(run, run.pending.substr(0, end));
+            run.pending.erase(0, end + 1);
+        }
+    }
+    return TRUE;
+}
+
+gboolean onReplugSignal(gpointer data)
+{
+    command(*static_cast<Run *>(data), "replug");
+    return G_SOURCE_CONTINUE;
+}
+
+void onChildExit(GPid pid, gint status, gpointer data)
+{
+    Run &run = *static_cast<Run *>(data);
+    if (WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        run.exitCode = 128 + WTERMSIG(status);
+    else
+        run.exitCode = 1;
+    g_spawn_close_pid(pid);
+    g_main_loop_quit(run.loop);
+}
+
+bool readScenario(const std::string &path, std::vector<Rt48px::DeviceConfig> &devices, std::string &error)
+{
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string line;
+    int number = 0;
+    while (std::getline(file, line)) {
+        ++number;
+        line = line.substr(0, line.find('#'));
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos)
+            continue;
+        line = line.substr(start);
+        if (line.compare(0, 7, "device ") != 0 && line != "device") {
+            error = path + ":" + std::to_string(number) + ": expected \"device SPEC\"";
+            return false;
+        }
+        Rt48px::DeviceConfig config;
+        if (!Rt48px::parseDeviceSpec(line.substr(6), config, error)) {
+            error = path + ":" + std::to_string(number) + ": " + error;
+            return false;
+        }
+        devices.push_back(config);
+    }
+    return true;
+}
+
+// Restarts this program under umockdev-wrapper when the preload is missing.
+void ensureWrapped(char **argv)
+{
+    if (umockdev_in_mock_environment() || g_getenv("RT48PX_HIDRAW_WRAPPED"))
+        return;
+    g_setenv("RT48PX_HIDRAW_WRAPPED", "1", TRUE);
+    std::vector<char *> args;
+    static char wrapper[] = "umockdev-wrapper";
+    gchar *self = g_file_read_link("/proc/self/exe", nullptr);
+    args.push_back(wrapper);
+    args.push_back(self ? self : argv[0]);
+    for (char **arg = argv + 1; *arg; ++arg)
+        args.push_back(*arg);
+    args.push_back(nullptr);
+    execvp(wrapper, args.data());
+    std::fprintf(stderr, "rt48px-hidraw: cannot start umockdev-wrapper: %s\n", std::strerror(errno));
+    std::exit(2);
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    std::vector<Rt48px::DeviceConfig> devices;
+    std::string transcriptPath;
+    std::string controlPath;
+    int first = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string error;
+        if (arg == "--") {
+            first = i + 1;
+            break;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--device" && i + 1 < argc) {
+            Rt48px::DeviceConfig config;
+            if (!Rt48px::parseDeviceSpec(argv[++i], config, error)) {
+                std::fprintf(stderr, "rt48px-hidraw: --device %s: %s\n", argv[i], error.c_str());
+                return 2;
+            }
+            devices.push_back(config);
+        } else if (arg == "--scenario" && i + 1 < argc) {
+            if (!readScenario(argv[++i], devices, error)) {
+                std::fprintf(stderr, "rt48px-hidraw: %s\n", error.c_str());
+                return 2;
+            }
+        } else if (arg == "--transcript" && i + 1 < argc) {
+            transcriptPath = argv[++i];
+        } else if (arg == "--control" && i + 1 < argc) {
+            controlPath = argv[++i];
+        } else {
+            std::fprintf(stderr, "rt48px-hidraw: unknown option %s (see --help)\n", arg.c_str());
+            return 2;
+        }
+    }
+    if (first < 0 || first >= argc) {
+        std::fprintf(stderr, "rt48px-hidraw: no command after \"--\" (see --help)\n");
+        return 2;
+    }
+    ensureWrapped(argv);
+    if (devices.empty())
+        devices.emplace_back();
+
+    HidrawTestbed testbed(devices, nullptr);
+    const std::string root = testbed.rootDir();
+    if (transcriptPath.empty())
+        transcriptPath = root + "/transcript";
+    if (controlPath.empty())
+        controlPath = root + "/control";
+    std::FILE *transcript = std::fopen(transcriptPath.c_str(), "a");
+    if (!transcript) {
+        std::fprintf(stderr, "rt48px-hidraw: cannot write %s\n", transcriptPath.c_str());
+        return 2;
+    }
+    testbed.setTranscript(transcript);
+
+    std::string error;
+    if (!testbed.plugAll(error)) {
+        std::fprintf(stderr, "rt48px-hidraw: %s\n", error.c_str());
+        return 2;
+    }
+
+    Run run;
+    run.testbed = &testbed;
+    run.loop = g_main_loop_new(nullptr, FALSE);
+    unlink(controlPath.c_str());
+    if (mkfifo(controlPath.c_str(), 0600) != 0) {
+        std::fprintf(stderr, "rt48px-hidraw: cannot make %s: %s\n", controlPath.c_str(), std::strerror(errno));
+        return 2;
+    }
+    // read and write end of our own, so the FIFO never reports end of file
+    const int controlFd = open(controlPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    run.control = g_io_channel_unix_new(controlFd);
+    g_io_channel_set_encoding(run.control, nullptr, nullptr);
+    g_io_channel_set_flags(run.control, G_IO_FLAG_NONBLOCK, nullptr);
+    g_io_add_watch(run.control, G_IO_IN, onControl, &run);
+    g_unix_signal_add(SIGUSR1, onReplugSignal, &run);
+
+    g_setenv("RT48PX_HIDRAW_CONTROL", controlPath.c_str(), TRUE);
+    g_setenv("RT48PX_HIDRAW_TRANSCRIPT", transcriptPath.c_str(), TRUE);
+    g_unsetenv("RT48PX_HIDRAW_WRAPPED");
+
+    GPid child = 0;
+    GError *failure = nullptr;
+    if (!g_spawn_async(nullptr, argv + first, nullptr,
+                       GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_CHILD_INHERITS_STDIN),
+                       nullptr, nullptr, &child, &failure)) {
+        std::fprintf(stderr, "rt48px-hidraw: cannot start %s: %s\n", argv[first], failure->message);
+        g_clear_error(&failure);
+        return 2;
+    }
+    g_child_watch_add(child, onChildExit, &run);
+    g_main_loop_run(run.loop);
+
+    g_io_channel_unref(run.control);
+    close(controlFd);
+    unlink(controlPath.c_str());
+    g_main_loop_unref(run.loop);
+    std::fclose(transcript);
+    return run.exitCode;
+}
