@@ -3,6 +3,7 @@
 #include <umockdev.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -138,7 +139,8 @@ bool HidrawTestbed::plug(size_t index, std::string &error)
     records += "E: HID_UNIQ=" + narrow(config.serial) + "\n";
     records += "H: report_descriptor=" + descriptor + "\n\n";
     records += "P: " + hidrawPath + "\n";
-    records += format("N: hidraw%u\n", hidraw);
+    if (!config.openFails)   // no /dev node: opening it fails with ENOENT
+        records += format("N: hidraw%u\n", hidraw);
     records += format("E: DEVNAME=/dev/hidraw%u\nE: SUBSYSTEM=hidraw\n", hidraw);
     records += format("E: MAJOR=241\nE: MINOR=%u\nA: dev=241:%u\n", hidraw, hidraw);
 
@@ -149,7 +151,7 @@ bool HidrawTestbed::plug(size_t index, std::string &error)
         return false;
     }
     const std::string devnode = format("/dev/hidraw%u", hidraw);
-    if (!umockdev_testbed_attach_ioctl(m_testbed, devnode.c_str(), m_handler, &failure)) {
+    if (!config.openFails && !umockdev_testbed_attach_ioctl(m_testbed, devnode.c_str(), m_handler, &failure)) {
         error = failure ? failure->message : "umockdev_testbed_attach_ioctl failed";
         g_clear_error(&failure);
         return false;
