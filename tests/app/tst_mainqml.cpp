@@ -1,6 +1,10 @@
 // The main QML document from the resources comes up as a window. The QML
 // compiler only rejects syntax; unknown types, missing context properties and
 // broken relative paths show up here.
+#include "../qml/WizardTestEnvironment.h"
+#include "ProcessInfo.h"
+#include "UpgradeEventFilter.h"
+#include "fileIo.h"
 #include "hidEnumerate.h"
 
 #include <QApplication>
@@ -8,26 +12,7 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QVariantMap>
 #include <QtTest>
-
-namespace {
-
-// What main.qml needs of the status channel: the result map and its signal.
-class StatusSource : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(QVariantMap result READ result NOTIFY statusChanged)
-
-public:
-    QVariantMap result() const { return {}; }
-    Q_INVOKABLE void sendDeviceInfo(const QString &, int) {}
-
-signals:
-    void statusChanged();
-};
-
-}
 
 class tst_MainQml : public QObject
 {
@@ -42,9 +27,9 @@ private slots:
             for (const QQmlError &error : list)
                 warnings << error.toString();
         });
-        QObject io;
-        QObject process;
-        StatusSource event;
+        fileIo io;
+        ProcessInfo process;
+        UpgradeEventFilter event;
         engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
         engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
         engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
@@ -70,6 +55,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
+    WizardTestEnvironment environment;
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
     QApplication app(argc, argv);
     tst_MainQml test;
