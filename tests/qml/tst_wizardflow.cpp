@@ -148,6 +148,15 @@ void tst_WizardFlow::checkBoxAndConfirmToggleTogether()
         QCOMPARE(wizard->integer("confirmEn"), ticked ? 1 : 0);
         QCOMPARE(confirm->property("enabled").toBool(), ticked);
     }
+
+    // A double click on Confirm leads to the device page once: the second click
+    // finds the button there disabled, not the device page's action.
+    wizard->click(Wizard::ConfirmButton);
+    wizard->click(Wizard::ConfirmButton);
+    QCOMPARE(wizard->page(), QLatin1String(Wizard::DevicePage));
+    QCOMPARE(wizard->integer("searchRun"), 1);
+    QCOMPARE(wizard->integer("confirmEn"), 0);
+    QCOMPARE(confirm->property("enabled").toBool(), false);
     QVERIFY2(wizard->warnings.isEmpty(), qPrintable(wizard->warnings.join(QLatin1Char('\n'))));
 }
 
