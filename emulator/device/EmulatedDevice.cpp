@@ -178,6 +178,7 @@ EmulatedDevice::EmulatedDevice(DeviceConfig config)
 void EmulatedDevice::reset()
 {
     m_probed = m_selected = m_informationAsked = false;
+    m_scriptPosition = 0;
 }
 
 void EmulatedDevice::wait() const
@@ -238,6 +239,8 @@ int EmulatedDevice::sendFeature(const unsigned char *data, size_t length)
     wait();
     if (!data || length == 0 || m_config.kind == Kind::Mute)
         return -1;
+    if (m_config.kind == Kind::Scripted)
+        return scripted(nullptr, length);
     if (m_config.kind == Kind::Foreign) {
         m_probes += data[0] == 0x01 ? 1 : 0;
         return static_cast<int>(length);
@@ -283,6 +286,18 @@ int EmulatedDevice::sendFeature(const unsigned char *data, size_t length)
     }
 }
 
+int EmulatedDevice::scripted(unsigned char *data, size_t length)
+{
+    if (m_scriptPosition >= m_config.script.size())
+        return -1;
+    const ScriptedAnswer &next = m_config.script[m_scriptPosition++];
+    if (data) {
+        const size_t count = std::min(length, next.bytes.size());
+        std::copy(next.bytes.begin(), next.bytes.begin() + static_cast<long>(count), data);
+    }
+    return std::min(next.result, static_cast<int>(std::min<size_t>(length, 0x7FFFFFFF)));
+}
+
 int EmulatedDevice::answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length)
 {
     size_t count = std::min(length, report.size());
@@ -308,6 +323,8 @@ int EmulatedDevice::getFeature(unsigned char *data, size_t length)
     wait();
     if (!data || length == 0 || m_config.kind == Kind::Mute)
         return -1;
+    if (m_config.kind == Kind::Scripted)
+        return scripted(data, length);
     if (m_config.kind == Kind::Foreign) {
         std::fill(data + 1, data + length, 0xAA);
         return static_cast<int>(length);

@@ -14,6 +14,7 @@ enum class Kind {
     Rt48px,    // answers the probe, the select and the information request
     Mute,      // every feature report fails (-1), like a mouse without them
     Foreign,   // takes every report and answers every read with 0xAA bytes
+    Scripted,  // answers every send and read with the next entry of `script`
 };
 
 // The single steps of every exchange, as the device sees them.
@@ -38,6 +39,14 @@ enum class Fault {
     ZeroReady,        // byte 50 of the information report is 0
 };
 
+// One answer of a Scripted device: the call's result (clamped to the length
+// passed) and, for a read, the bytes written into the buffer (at most the length).
+struct ScriptedAnswer
+{
+    int result = -1;
+    std::vector<unsigned char> bytes;
+};
+
 struct DeviceConfig
 {
     Kind kind = Kind::Rt48px;
@@ -55,6 +64,7 @@ struct DeviceConfig
     Step failStep = Step::None;         // the step that fails, every time it comes
     Fault fault = Fault::Negative;
     std::chrono::microseconds delay{0}; // spent in every feature report, send or read
+    std::vector<ScriptedAnswer> script; // Scripted: consumed in order; -1 once used up
 };
 
 // Parses "key=value" pairs separated by "," or blanks into `config` (keys:
@@ -97,6 +107,7 @@ public:
 
 private:
     bool faultAt(Step step) const { return m_config.failStep == step; }
+    int scripted(unsigned char *data, size_t length);
     int answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length);
     void wait() const;
 
@@ -106,6 +117,7 @@ private:
     bool m_informationAsked = false;
     int m_commands = 0;
     int m_probes = 0;
+    size_t m_scriptPosition = 0;
 };
 
 // Low 8 bits of the sum of bytes 1 .. n-1 of `bytes`.
