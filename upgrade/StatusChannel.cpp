@@ -42,16 +42,16 @@ bool StatusChannel::isListening() const
 void StatusChannel::listen()
 {
     const QString name = address();
-    if (m_server->listen(name))
-        return;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return;
-    // Connecting to a local socket is refused at once when nobody listens.
+    // Listening would take the name away from a tool that serves it already (a
+    // later instance starts up while the first runs). Connecting is answered or
+    // refused at once: there is no network in between.
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.state() != QLocalSocket::UnconnectedState)
-        return;   // a running instance owns the channel
-    QLocalServer::removeServer(name);
+        return;
+    if (m_server->listen(name) || m_server->serverError() != QAbstractSocket::AddressInUseError)
+        return;
+    QLocalServer::removeServer(name);   // left over by a tool that ended without closing
     m_server->listen(name);
 }
 

@@ -32,7 +32,8 @@ void UpgradeEventFilter::sendDeviceInfo(QString deviceID, int handle)
 
 void UpgradeEventFilter::statusArrived(const QByteArray &text, int handle)
 {
-    const QString status = QString::fromUtf8(text);
+    // Every counted byte belongs to the text, a NUL included.
+    const QString status = QString::fromUtf8(text.constData(), text.size());
     m_lastStatus = status;
     // Each message publishes its own text: two reports within 100 ms must both
     // reach the wizard, in the order they came (the first may end a stage).

@@ -23,7 +23,7 @@ void Record::line(const QString &key, const QString &value) const
 void Record::bytes(const QString &key, const QByteArray &data) const
 {
     line(key + QStringLiteral("-hex"), QString::fromLatin1(data.toHex()));
-    QString text = QString::fromUtf8(data);
+    QString text = QString::fromUtf8(data.constData(), data.size());
     text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     line(key, text);
 }
