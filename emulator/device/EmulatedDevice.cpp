@@ -183,8 +183,11 @@ void EmulatedDevice::reset()
 
 void EmulatedDevice::wait() const
 {
-    if (m_config.delay.count() > 0)
-        std::this_thread::sleep_for(m_config.delay);
+    if (m_config.delay.count() <= 0)
+        return;
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(m_config.delay);
+    m_waited += std::chrono::steady_clock::now() - start;
 }
 
 std::vector<unsigned char> EmulatedDevice::probeReply() const

@@ -96,6 +96,8 @@ public:
     // What the device has seen since construction or reset().
     int commandsReceived() const { return m_commands; }
     int probesReceived() const { return m_probes; }
+    // Time actually spent in the configured delays (a sleep may overshoot).
+    std::chrono::nanoseconds timeWaited() const { return m_waited; }
     // Forgets the exchange in progress (as after being plugged in again).
     void reset();
 
@@ -118,6 +120,7 @@ private:
     int m_commands = 0;
     int m_probes = 0;
     size_t m_scriptPosition = 0;
+    mutable std::chrono::nanoseconds m_waited{0};
 };
 
 // Low 8 bits of the sum of bytes 1 .. n-1 of `bytes`.
