@@ -12,9 +12,7 @@ namespace {
 
 constexpr size_t kProbeReplyLength = 33;
 constexpr size_t kSelectLength = 29;
-constexpr size_t kStatusLength = 6;
 constexpr size_t kInformationLength = 80;
-constexpr size_t kConfirmationLength = 7;
 
 const unsigned char kProbe[] = {0x01, 0x46, 0x55, 0xFF, 0x45, 0x4E, 0x2D};
 const unsigned char kInformationRequest[] = {0x92, 0x46, 0x55, 0x90, 0x00, 0x44, 0x49, 0xB8};
