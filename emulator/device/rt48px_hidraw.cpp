@@ -70,6 +70,7 @@ Example:
 struct Run
 {
     HidrawTestbed *testbed = nullptr;
+    GPid child = 0;
     GMainLoop *loop = nullptr;
     int exitCode = 0;
     std::string controlPath;
@@ -124,6 +125,15 @@ gboolean onControl(GIOChannel *channel, GIOCondition condition, gpointer data)
     return TRUE;
 }
 
+// SIGTERM / SIGINT: hand on to the command and go on waiting for it.
+gboolean onTerminate(gpointer data)
+{
+    Run &run = *static_cast<Run *>(data);
+    if (run.child > 0)
+        kill(run.child, SIGTERM);
+    return G_SOURCE_CONTINUE;
+}
+
 gboolean onReplugSignal(gpointer data)
 {
     command(*static_cast<Run *>(data), "replug");
@@ -174,10 +184,20 @@ bool readScenario(const std::string &path, std::vector<Rt48px::DeviceConfig> &de
 }
 
 // Restarts this program under umockdev-wrapper when the preload is missing.
+bool preloaded()
+{
+    const char *preload = g_getenv("LD_PRELOAD");
+    return preload && std::strstr(preload, "libumockdev-preload");
+}
+
 void ensureWrapped(char **argv)
 {
-    if (umockdev_in_mock_environment() || g_getenv("RT48PX_HIDRAW_WRAPPED"))
+    if (preloaded())
         return;
+    if (g_getenv("RT48PX_HIDRAW_WRAPPED")) {
+        std::fprintf(stderr, "rt48px-hidraw: the umockdev preload is not active (run me under umockdev-wrapper)\n");
+        std::exit(2);
+    }
     g_setenv("RT48PX_HIDRAW_WRAPPED", "1", TRUE);
     std::vector<char *> args;
     static char wrapper[] = "umockdev-wrapper";
@@ -260,7 +280,14 @@ int main(int argc, char **argv)
     Run run;
     run.testbed = &testbed;
     run.loop = g_main_loop_new(nullptr, FALSE);
-    unlink(controlPath.c_str());
+    struct stat existing;
+    if (stat(controlPath.c_str(), &existing) == 0) {
+        if (!S_ISFIFO(existing.st_mode)) {
+            std::fprintf(stderr, "rt48px-hidraw: %s exists and is no FIFO\n", controlPath.c_str());
+            return 2;
+        }
+        unlink(controlPath.c_str());
+    }
     if (mkfifo(controlPath.c_str(), 0600) != 0) {
         std::fprintf(stderr, "rt48px-hidraw: cannot make %s: %s\n", controlPath.c_str(), std::strerror(errno));
         return 2;
@@ -286,6 +313,9 @@ int main(int argc, char **argv)
         g_clear_error(&failure);
         return 2;
     }
+    run.child = child;
+    g_unix_signal_add(SIGTERM, onTerminate, &run);
+    g_unix_signal_add(SIGINT, onTerminate, &run);
     g_child_watch_add(child, onChildExit, &run);
     g_main_loop_run(run.loop);
 
