@@ -9,6 +9,7 @@
 #include "WizardTestEnvironment.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -56,6 +57,7 @@ private slots:
     void failingCallReachesTheFailurePage_data();
     void failingCallReachesTheFailurePage();
     void restartResetsTheWizard();
+    void supportLinksOpenTheSupportSite();
 
 private:
     std::unique_ptr<Wizard> start();
@@ -348,6 +350,18 @@ void tst_WizardFlow::answersTheUtilitysQuestions()
 
 namespace {
 
+// Takes the addresses the wizard hands to the desktop instead of a browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
 // A launcher that cannot start anything: the real one fails only for a file
 // that the copy just made, which nothing here can take away in between.
 class RefusingLauncher : public QObject
@@ -457,6 +471,40 @@ void tst_WizardFlow::restartResetsTheWizard()
     QTRY_COMPARE_WITH_TIMEOUT(wizard->integer("confirmEn"), 1, Search);
     QCOMPARE(wizard->integer("step"), 4);
     QCOMPARE(wizard->integer("firstSearch"), 0);
+}
+
+void tst_WizardFlow::supportLinksOpenTheSupportSite()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+    auto wizard = start();
+    QVERIFY(wizard);
+    const QUrl site(wizard->get("supportUrl").toString());
+    QVERIFY(site.isValid());
+
+    // The device page: the address at the right end of the grey line opens the
+    // site; the sentence before it does nothing.
+    wizard->call("prepareDevice");
+    auto *line = qobject_cast<QQuickItem *>(wizard->pageObject("operate_link"));
+    QVERIFY(line);
+    const QPointF middle(line->width() / 2, line->height() / 2);
+    const QList<QQuickItem *> texts = line->childItems();
+    QCOMPARE(texts.size(), 2);
+    QVERIFY2(texts[0]->x() + texts[0]->width() < texts[1]->x(), "the address runs into the sentence");
+    QTest::mouseClick(wizard->window, Qt::LeftButton, {}, line->mapToScene(QPointF(60, middle.y())).toPoint());
+    QVERIFY(catcher.opened.isEmpty());
+    QTest::mouseClick(wizard->window, Qt::LeftButton, {},
+                      line->mapToScene(QPointF(line->width() - 26 - 30, middle.y())).toPoint());
+    QCOMPARE(catcher.opened, QList<QUrl>({site}));
+
+    // The failure page: the address after the sentence.
+    wizard->call("errorUI");
+    QObject *link = wizard->pageObject("link2");
+    QVERIFY(link);
+    QVERIFY(link->property("text").toString().contains(site.toString()));
+    wizard->clickItem(link);
+    QCOMPARE(catcher.opened, QList<QUrl>({site, site}));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 }
 
 int main(int argc, char *argv[])
