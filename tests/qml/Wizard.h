@@ -29,7 +29,6 @@ public:
     static constexpr QPoint CheckBox{550 + 12, 620 + 50};
     static constexpr QPoint ConfirmButton{812 + 70, 620 + 30 + 20};
     static constexpr QPoint CloseButton{1000 - 7 - 16, 16};
-    static constexpr QPoint MinimiseButton{1000 - 7 - 32 - 34 - 11 + 16, 16};
 
     static constexpr const char *InformationPage = "../Qml/Information_upgrade.qml";
     static constexpr const char *DevicePage = "../Qml/Operate_device.qml";
@@ -56,8 +55,6 @@ public:
     }
 
     static void registerTypes() { qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket"); }
-
-    bool isUp() const { return window && window->isExposed(); }
 
     QVariant get(const char *name) const { return window->property(name); }
     void set(const char *name, const QVariant &value) { window->setProperty(name, value); }
