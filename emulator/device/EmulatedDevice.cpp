@@ -102,6 +102,81 @@ std::string hex(const unsigned char *bytes, size_t length)
     return text;
 }
 
+namespace {
+
+enum class Pair { Taken, BadValue, UnknownKey };
+
+bool setId(const std::string &value, unsigned short &id)
+{
+    long number = 0;
+    if (!parseNumber(value, 16, 0xFFFF, number))
+        return false;
+    id = static_cast<unsigned short>(number);
+    return true;
+}
+
+bool setDelay(const std::string &value, long max, long unitMicroseconds, std::chrono::microseconds &delay)
+{
+    long number = 0;
+    if (!parseNumber(value, 10, max, number))
+        return false;
+    delay = std::chrono::microseconds(number * unitMicroseconds);
+    return true;
+}
+
+Pair applyPair(const std::string &key, const std::string &value, DeviceConfig &config)
+{
+    bool ok = true;
+    long number = 0;
+    if (key == "kind") {
+        static const std::pair<const char *, Kind> kinds[] = {
+            {"rt48px", Kind::Rt48px}, {"mute", Kind::Mute}, {"foreign", Kind::Foreign}};
+        ok = false;
+        for (const auto &kind : kinds) {
+            if (value == kind.first) {
+                config.kind = kind.second;
+                ok = true;
+            }
+        }
+    } else if (key == "path") {
+        config.path = value;
+    } else if (key == "vid") {
+        ok = setId(value, config.vendorId);
+    } else if (key == "pid") {
+        ok = setId(value, config.productId);
+    } else if (key == "release") {
+        ok = setId(value, config.releaseNumber);
+    } else if (key == "interface") {
+        ok = parseNumber(value, 10, 255, number);
+        config.interfaceNumber = static_cast<int>(number);
+    } else if (key == "manufacturer") {
+        config.manufacturer = wideText(value);
+    } else if (key == "product") {
+        config.product = wideText(value);
+    } else if (key == "serial") {
+        config.serial = wideText(value);
+    } else if (key == "firmware" || key == "microcode") {
+        ok = value.size() == 7;
+        (key == "firmware" ? config.firmware : config.microcode) = value;
+    } else if (key == "open") {
+        ok = value == "fails" || value == "ok";
+        config.openFails = value == "fails";
+    } else if (key == "fail") {
+        const size_t colon = value.find(':');
+        ok = parseStep(value.substr(0, colon), config.failStep)
+            && (colon == std::string::npos || parseFault(value.substr(colon + 1), config.fault));
+    } else if (key == "delay-us") {
+        ok = setDelay(value, 60000000, 1, config.delay);
+    } else if (key == "delay-ms") {
+        ok = setDelay(value, 60000, 1000, config.delay);
+    } else {
+        return Pair::UnknownKey;
+    }
+    return ok ? Pair::Taken : Pair::BadValue;
+}
+
+}
+
 bool parseDeviceSpec(const std::string &spec, DeviceConfig &config, std::string &error)
 {
     std::string normalised = spec;
@@ -110,58 +185,18 @@ bool parseDeviceSpec(const std::string &spec, DeviceConfig &config, std::string 
     std::string word;
     while (words >> word) {
         const size_t eq = word.find('=');
-        const std::string key = word.substr(0, eq);
-        const std::string value = eq == std::string::npos ? std::string() : word.substr(eq + 1);
-        long number = 0;
-        bool ok = eq != std::string::npos;
-        if (!ok) {
-        } else if (key == "kind") {
-            if (value == "rt48px")
-                config.kind = Kind::Rt48px;
-            else if (value == "mute")
-                config.kind = Kind::Mute;
-            else if (value == "foreign")
-                config.kind = Kind::Foreign;
-            else
-                ok = false;
-        } else if (key == "path") {
-            config.path = value;
-        } else if (key == "vid" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
-            config.vendorId = static_cast<unsigned short>(number);
-        } else if (key == "pid" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
-            config.productId = static_cast<unsigned short>(number);
-        } else if (key == "release" && (ok = parseNumber(value, 16, 0xFFFF, number))) {
-            config.releaseNumber = static_cast<unsigned short>(number);
-        } else if (key == "interface" && (ok = parseNumber(value, 10, 255, number))) {
-            config.interfaceNumber = static_cast<int>(number);
-        } else if (key == "manufacturer") {
-            config.manufacturer = wideText(value);
-        } else if (key == "product") {
-            config.product = wideText(value);
-        } else if (key == "serial") {
-            config.serial = wideText(value);
-        } else if (key == "firmware" && (ok = value.size() == 7)) {
-            config.firmware = value;
-        } else if (key == "microcode" && (ok = value.size() == 7)) {
-            config.microcode = value;
-        } else if (key == "open") {
-            ok = value == "fails" || value == "ok";
-            config.openFails = value == "fails";
-        } else if (key == "fail") {
-            const size_t colon = value.find(':');
-            ok = parseStep(value.substr(0, colon), config.failStep)
-                && (colon == std::string::npos || parseFault(value.substr(colon + 1), config.fault));
-        } else if (key == "delay-us" && (ok = parseNumber(value, 10, 60000000, number))) {
-            config.delay = std::chrono::microseconds(number);
-        } else if (key == "delay-ms" && (ok = parseNumber(value, 10, 60000, number))) {
-            config.delay = std::chrono::milliseconds(number);
-        } else if (key != "vid" && key != "pid" && key != "release" && key != "interface"
-                   && key != "firmware" && key != "microcode" && key != "delay-us" && key != "delay-ms") {
-            error = "unknown key: " + key;
+        if (eq == std::string::npos) {
+            error = "expected key=value: " + word;
             return false;
         }
-        if (!ok) {
+        switch (applyPair(word.substr(0, eq), word.substr(eq + 1), config)) {
+        case Pair::Taken:
+            break;
+        case Pair::BadValue:
             error = "bad value: " + word;
+            return false;
+        case Pair::UnknownKey:
+            error = "unknown key: " + word.substr(0, eq);
             return false;
         }
     }

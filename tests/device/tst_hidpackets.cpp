@@ -48,12 +48,6 @@ void TestHidPackets::packets()
     QFETCH(QByteArray, packet);
     QFETCH(QByteArray, expected);
     QCOMPARE(packet.toHex(), expected.toHex());
-    // every packet sent carries the low 8 bits of its checksum last
-    if (packet.at(0) != 0 && packet.size() <= 8 && packet.count('\0') < packet.size() - 1) {
-        const int n = packet.size() - 1;
-        QCOMPARE(HidPackets::checksum(n, reinterpret_cast<const unsigned char *>(packet.constData())) & 0xFF,
-                 int(static_cast<unsigned char>(packet.at(n))));
-    }
 }
 
 void TestHidPackets::select_data()

@@ -18,7 +18,6 @@ private slots:
     void repair();
     void needsMicrocode_data();
     void needsMicrocode();
-    void settingsPathBesideProgram();
 };
 
 void TestVersionPolicy::compareVersion_data()
@@ -141,11 +140,6 @@ void TestVersionPolicy::needsMicrocode()
     }
     QSettings settings(path, QSettings::IniFormat);
     QCOMPARE(VersionPolicy::needsMicrocodeUpgrade(settings, upVer), needed);
-}
-
-void TestVersionPolicy::settingsPathBesideProgram()
-{
-    QCOMPARE(VersionPolicy::settingsPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
 }
 
 QTEST_GUILESS_MAIN(TestVersionPolicy)
