@@ -90,9 +90,9 @@ int play(const QList<Scenario::Step> &steps, ToolLink &link, const Record &recor
                 record.bytes(QStringLiteral("reply"), reply);
                 if (!Scenario::replyFits(message, reply)) {
                     // What the maker's program would do: give up and say so.
+                    if (link.send({QByteArrayLiteral("2")}))
+                        record.bytes(QStringLiteral("sent"), QByteArrayLiteral("2"));
                     record.line(QStringLiteral("bad reply"));
-                    link.send({QByteArrayLiteral("2")});
-                    record.bytes(QStringLiteral("sent"), QByteArrayLiteral("2"));
                     return 1;
                 }
             }

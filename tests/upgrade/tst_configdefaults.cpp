@@ -12,19 +12,18 @@ namespace {
 
 using Keys = QMap<QString, QString>;
 
-// The keys of an INI file as they stand in it (not through QSettings, whose
-// per-process cache could hide a change).
+// The keys as they stand in the file (not through QSettings, whose per-process
+// cache could hide a change).
 Keys readConfig(const QString &path)
 {
     Keys keys;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return keys;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (!line.startsWith(QLatin1Char('[')) && equals > 0)
-            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            const int equals = line.indexOf(QLatin1Char('='));
+            if (equals > 0)
+                keys.insert(line.left(equals), line.mid(equals + 1));
+        }
     }
     return keys;
 }
@@ -35,94 +34,73 @@ bool isSocket(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
-// The real program in its own world; root runs it as "nobody" where a folder
+// The real program in its own world; as root it runs as "nobody" when a folder
 // must really be out of its reach.
-class Program
+class Program : public ProgramEnvironment
 {
 public:
-    Program()
+    ~Program()
     {
-        valid = env.isValid() && env.installProgram(UPVANE_PROGRAM_DIR);
+        first.kill();
+        first.waitForFinished();
     }
-    QString config() const { return env.programDir() + QStringLiteral("/config.ini"); }
-
+    QString config() const { return programDir() + QStringLiteral("/config.ini"); }
     bool writeConfig(const QByteArray &text) const
     {
         QFile file(config());
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
     }
 
-    // Makes the program folder read-only for the program.
     bool lockProgramFolder()
     {
         const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
             | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
         if (geteuid() != 0)
-            return QFile::setPermissions(env.programDir(), readOnly);
-        // Root writes anywhere: the program runs as nobody instead, in a world
-        // that belongs to nobody apart from the program folder.
-        asNobody = true;
-        if (!QFile::setPermissions(env.path(QString()), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                       | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther)
-            || !QFile::setPermissions(env.programDir(), readOnly | QFileDevice::WriteOwner))
-            return false;
-        for (const char *sub : {"home", "data", "config", "run"}) {
-            if (::chown(QFile::encodeName(env.path(QString::fromLatin1(sub))).constData(), 65534, 65534) != 0)
-                return false;
-        }
-        return true;
+            return QFile::setPermissions(programDir(), readOnly);
+        asNobody = QFile::setPermissions(path(QString()), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                             | QFileDevice::ExeOwner | QFileDevice::ExeOther);
+        for (const char *sub : {"home", "data", "config", "run"})
+            asNobody = asNobody && ::chown(QFile::encodeName(path(QString::fromLatin1(sub))).constData(), 65534, 65534) == 0;
+        return asNobody;
     }
 
     void prepare(QProcess &process, const QStringList &args = {}) const
     {
-        env.prepare(process, args);
+        ProgramEnvironment::prepare(process, args);
         process.setProcessChannelMode(QProcess::MergedChannels);
         if (asNobody) {
-            process.setArguments(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--",
-                                             env.program()} + args);
+            process.setArguments(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", program()} + args);
             process.setProgram(QStringLiteral("setpriv"));
         }
     }
 
-    // Runs a start that finds the first instance and returns its exit code, or -1.
+    bool startFirst()
+    {
+        prepare(first);
+        first.start();
+        return first.waitForStarted();
+    }
+
+    // A start that finds the first instance running; its exit code, or -1.
     int runLater() const
     {
         QProcess later;
         prepare(later, {QStringLiteral("later")});
         later.start();
-        if (!later.waitForFinished(30000)) {
-            later.kill();
-            later.waitForFinished();
+        if (!later.waitForFinished(30000))
             return -1;
-        }
         return later.exitStatus() == QProcess::NormalExit ? later.exitCode() : -1;
     }
 
-    ProgramEnvironment env;
-    bool valid = false;
-    bool asNobody = false;
-};
+    QByteArray firstLog()
+    {
+        log += first.readAll();
+        return log;
+    }
 
-class RunningProgram
-{
-public:
-    explicit RunningProgram(const Program &program)
-    {
-        program.prepare(process);
-        process.start();
-    }
-    ~RunningProgram()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-    QString log()
-    {
-        output += QString::fromLocal8Bit(process.readAll());
-        return output;
-    }
-    QProcess process;
-    QString output;
+    QProcess first;
+    QByteArray log;
+    bool asNobody = false;
 };
 
 }
@@ -157,25 +135,23 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(Keys, after);
         Program program;
-        QVERIFY(program.valid);
-        if (!before.isNull())
-            QVERIFY(program.writeConfig(before));
-        RunningProgram first(program);
+        QVERIFY(program.installProgram(UPVANE_PROGRAM_DIR));
+        QVERIFY(before.isNull() || program.writeConfig(before));
+        QVERIFY(program.startFirst());
         // Every row changes the file, so its final form shows the repair was done.
         QTRY_COMPARE_WITH_TIMEOUT(readConfig(program.config()), after, 20000);
-        QCOMPARE(first.process.state(), QProcess::Running);
     }
 
     void laterInstanceRepairsBeforeItExits()
     {
         Program program;
-        QVERIFY(program.valid);
+        QVERIFY(program.installProgram(UPVANE_PROGRAM_DIR));
         QVERIFY(program.writeConfig("needUp4k=1.1.104\ncompareStatus=true\n"));
-        RunningProgram first(program);
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(program.env.serverSocket()), 20000);
+        QVERIFY(program.startFirst());
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(program.serverSocket()), 20000);
         // Once the first instance serves a later start, its own start-up is over.
         QCOMPARE(program.runLater(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(first.log().contains(QLatin1String("The value is: later")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.firstLog().contains("The value is: later"), 20000);
 
         QVERIFY(program.writeConfig("deviceFW_Ver=V2\ncompareStatus=TRUE\n"));
         QCOMPARE(program.runLater(), 0);
@@ -186,13 +162,13 @@ private slots:
     void readOnlyFolderStartsAllTheSame()
     {
         Program program;
-        QVERIFY(program.valid);
+        QVERIFY(program.installProgram(UPVANE_PROGRAM_DIR));
         QVERIFY(program.lockProgramFolder());
-        RunningProgram first(program);
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(program.env.serverSocket()), 20000);
+        QVERIFY(program.startFirst());
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(program.serverSocket()), 20000);
         QCOMPARE(program.runLater(), 0);   // its settings were destroyed, and failed to write, on the way out
         QVERIFY(!QFile::exists(program.config()));
-        QVERIFY2(first.process.state() == QProcess::Running, qPrintable(first.log()));
+        QCOMPARE(program.first.state(), QProcess::Running);
     }
 };
 

@@ -2,7 +2,6 @@
 // (applicationDirPath): copied into a test's own folder, it runs one call of the
 // service objects there and prints the result on standard output.
 //   upgrade_probe loadSettings <group> <title>
-//   upgrade_probe getAppPath
 //   upgrade_probe openReport <name>          prints true or false
 #include "ProcessInfo.h"
 #include "fileIo.h"
@@ -22,8 +21,6 @@ int main(int argc, char *argv[])
     QString out;
     if (command == QLatin1String("loadSettings") && args.size() == 3)
         out = fileIo().loadSettings(args.at(1), args.at(2));
-    else if (command == QLatin1String("getAppPath"))
-        out = fileIo().getAppPath();
     else if (command == QLatin1String("openReport") && args.size() == 2)
         out = ProcessInfo().openReport(args.at(1)) ? QStringLiteral("true") : QStringLiteral("false");
     else
