@@ -177,9 +177,9 @@ Pair applyPair(const std::string &key, const std::string &value, DeviceConfig &c
 
 }
 
-bool parseDeviceSpec(const std::string &spec, DeviceConfig &config, std::string &error)
+bool parseDeviceKeys(const std::string &keys, DeviceConfig &config, std::string &error)
 {
-    std::string normalised = spec;
+    std::string normalised = keys;
     std::replace(normalised.begin(), normalised.end(), ',', ' ');
     std::istringstream words(normalised);
     std::string word;

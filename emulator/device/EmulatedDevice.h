@@ -75,7 +75,7 @@ struct DeviceConfig
 // command, confirmation. Faults: negative, short, empty, wrong-signature,
 // bad-status, zero-ready. Returns false with `error` set on an unknown key or
 // a bad value; `config` then holds the pairs before it.
-bool parseDeviceSpec(const std::string &spec, DeviceConfig &config, std::string &error);
+bool parseDeviceKeys(const std::string &keys, DeviceConfig &config, std::string &error);
 
 // One device: remembers what was asked last and answers the next read of it.
 class EmulatedDevice

@@ -32,8 +32,8 @@ Needs umockdev-wrapper around it (it restarts itself under umockdev-wrapper when
 started without); COMMAND and its children inherit the preload.
 
 Options:
-  --device SPEC       add a device (repeatable; hidapi lists them in this order).
-                      SPEC: key=value pairs separated by "," or blanks:
+  --device KEYS       add a device (repeatable; hidapi lists them in this order).
+                      KEYS: key=value pairs separated by "," or blanks:
                         kind=rt48px|mute|foreign   (default rt48px)
                         vid=HEX pid=HEX release=HEX interface=N
                         manufacturer=TEXT product=TEXT serial=TEXT  ("-": missing)
@@ -46,7 +46,7 @@ Options:
                           FAULT: negative (default) short empty wrong-signature
                                  bad-status zero-ready
                         delay-ms=N | delay-us=N    (spent in every report)
-  --scenario FILE     read devices from FILE: one "device SPEC" per line, "#"
+  --scenario FILE     read devices from FILE: one "device KEYS" per line, "#"
                       starts a comment (the devices follow those of --device)
   --transcript FILE   append one line per report exchanged to FILE:
                         device I /dev/hidrawN send|get length L result R: HEX [-> HEX]
@@ -170,11 +170,11 @@ bool readScenario(const std::string &path, std::vector<Rt48px::DeviceConfig> &de
             continue;
         line = line.substr(start);
         if (line.compare(0, 7, "device ") != 0 && line != "device") {
-            error = path + ":" + std::to_string(number) + ": expected \"device SPEC\"";
+            error = path + ":" + std::to_string(number) + ": expected \"device KEYS\"";
             return false;
         }
         Rt48px::DeviceConfig config;
-        if (!Rt48px::parseDeviceSpec(line.substr(6), config, error)) {
+        if (!Rt48px::parseDeviceKeys(line.substr(6), config, error)) {
             error = path + ":" + std::to_string(number) + ": " + error;
             return false;
         }
@@ -231,7 +231,7 @@ int main(int argc, char **argv)
             return 0;
         } else if (arg == "--device" && i + 1 < argc) {
             Rt48px::DeviceConfig config;
-            if (!Rt48px::parseDeviceSpec(argv[++i], config, error)) {
+            if (!Rt48px::parseDeviceKeys(argv[++i], config, error)) {
                 std::fprintf(stderr, "rt48px-hidraw: --device %s: %s\n", argv[i], error.c_str());
                 return 2;
             }

@@ -20,12 +20,12 @@ void capture(QtMsgType, const QMessageLogContext &, const QString &message)
     g_messages << message;
 }
 
-int addDevice(const char *spec)
+int addDevice(const char *keys)
 {
     Rt48px::DeviceConfig config;
     std::string error;
-    if (!Rt48px::parseDeviceSpec(spec, config, error))
-        qFatal("bad device spec %s: %s", spec, error.c_str());
+    if (!Rt48px::parseDeviceKeys(keys, config, error))
+        qFatal("bad device keys %s: %s", keys, error.c_str());
     return FakeHid::addDevice(config);
 }
 
@@ -124,7 +124,7 @@ private slots:
 
 void TestHidEnumerate::identification_data()
 {
-    QTest::addColumn<QByteArray>("spec");
+    QTest::addColumn<QByteArray>("keys");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("messages");
 
@@ -159,11 +159,11 @@ void TestHidEnumerate::identification_data()
 
 void TestHidEnumerate::identification()
 {
-    QFETCH(QByteArray, spec);
+    QFETCH(QByteArray, keys);
     QFETCH(bool, accepted);
     QFETCH(QStringList, messages);
 
-    addDevice(spec.constData());
+    addDevice(keys.constData());
     hidEnumerate hid;
     QSignalSpy finished(&hid, &hidEnumerate::hidFinished);
     hid.enumerate();
@@ -213,7 +213,7 @@ void TestHidEnumerate::exactPackets()
 
 void TestHidEnumerate::deviceRecord_data()
 {
-    QTest::addColumn<QByteArray>("spec");
+    QTest::addColumn<QByteArray>("keys");
     QTest::addColumn<QVariantMap>("record");
 
     QVariantMap full{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
@@ -242,10 +242,10 @@ void TestHidEnumerate::deviceRecord_data()
 
 void TestHidEnumerate::deviceRecord()
 {
-    QFETCH(QByteArray, spec);
+    QFETCH(QByteArray, keys);
     QFETCH(QVariantMap, record);
 
-    addDevice(spec.constData());
+    addDevice(keys.constData());
     hidEnumerate hid;
     hid.enumerate();
     QCOMPARE(hid.getDevlist().size(), 1);
@@ -348,8 +348,8 @@ void TestHidEnumerate::opendev()
 {
     QFETCH(QByteArrayList, devices);
     QFETCH(int, kept);
-    for (const QByteArray &spec : devices)
-        addDevice(spec.constData());
+    for (const QByteArray &keys : devices)
+        addDevice(keys.constData());
 
     hidEnumerate hid;
     QCOMPARE(hid.opendev(), kept >= 0);
@@ -405,7 +405,7 @@ void TestHidEnumerate::send0XA0WithoutDevice()
 
 void TestHidEnumerate::send0XFF_data()
 {
-    QTest::addColumn<QByteArray>("spec");
+    QTest::addColumn<QByteArray>("keys");
     QTest::addColumn<bool>("result");
     QTest::addColumn<QStringList>("messages");
 
@@ -419,11 +419,11 @@ void TestHidEnumerate::send0XFF_data()
 
 void TestHidEnumerate::send0XFF()
 {
-    QFETCH(QByteArray, spec);
+    QFETCH(QByteArray, keys);
     QFETCH(bool, result);
     QFETCH(QStringList, messages);
 
-    addDevice(spec.constData());
+    addDevice(keys.constData());
     hidEnumerate hid;
     QVERIFY(hid.opendev());
     FakeHid::clearTranscript();

@@ -76,10 +76,10 @@ void TestHidSocketQml::searchFromQml()
 {
     QFETCH(QByteArrayList, devices);
     QFETCH(int, found);
-    for (const QByteArray &spec : devices) {
+    for (const QByteArray &keys : devices) {
         Rt48px::DeviceConfig config;
         std::string error;
-        QVERIFY(Rt48px::parseDeviceSpec(spec.toStdString(), config, error));
+        QVERIFY(Rt48px::parseDeviceKeys(keys.toStdString(), config, error));
         FakeHid::addDevice(config);
     }
 
