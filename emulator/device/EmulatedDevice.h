@@ -51,8 +51,8 @@ struct DeviceConfig
 {
     Kind kind = Kind::Rt48px;
     std::string path;                  // hidapi's raw path (the stand-in library only)
-    unsigned short vendorId = 0x1d50;
-    unsigned short productId = 0x6148;
+    unsigned short vendorId = 0xf0e1;
+    unsigned short productId = 0x0048;
     std::optional<std::wstring> manufacturer = std::wstring(L"VELM");   // nullopt: missing
     std::optional<std::wstring> product = std::wstring(L"RT48PX KVM");
     std::optional<std::wstring> serial = std::wstring(L"RT48PX-0001");

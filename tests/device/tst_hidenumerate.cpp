@@ -217,8 +217,8 @@ void TestHidEnumerate::deviceRecord_data()
     QTest::addColumn<QVariantMap>("record");
 
     QVariantMap full{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
-                     {"path", "/fake/hidraw0"}, {"pid", "6148"}, {"release_number", 0x0104},
-                     {"serial_number", "RT48PX-0001"}, {"ucode", 0}, {"vid", "1d50"}};
+                     {"path", "/fake/hidraw0"}, {"pid", "0048"}, {"release_number", 0x0104},
+                     {"serial_number", "RT48PX-0001"}, {"ucode", 0}, {"vid", "f0e1"}};
     QTest::newRow("defaults") << QByteArray("") << full;
 
     QVariantMap ids = full;
@@ -229,9 +229,9 @@ void TestHidEnumerate::deviceRecord_data()
     QTest::newRow("ids padded, lower case") << QByteArray("vid=1 pid=ABCD release=fffe interface=3") << ids;
 
     QVariantMap cut = full;
-    cut["path"] = "\\\\?\\hid#vid_1d50&pid_6148#7&1b";
+    cut["path"] = "\\\\?\\hid#vid_f0e1&pid_0048#7&1b";
     QTest::newRow("path cut at the last #")
-        << QByteArray("path=\\\\?\\hid#vid_1d50&pid_6148#7&1b#{4d1e55b2-f16f-11cf-88cb-001111000030}") << cut;
+        << QByteArray("path=\\\\?\\hid#vid_f0e1&pid_0048#7&1b#{4d1e55b2-f16f-11cf-88cb-001111000030}") << cut;
 
     QVariantMap missing = full;
     missing["manufacturer"] = QString();

@@ -174,7 +174,7 @@ void TestHidPackets::hexId_data()
     QTest::newRow("ABCD") << 0xABCD << "abcd";
     QTest::newRow("0") << 0 << "0000";
     QTest::newRow("FFFF") << 0xFFFF << "ffff";
-    QTest::newRow("0x1d50") << 0x1d50 << "1d50";
+    QTest::newRow("0xf0e1") << 0xf0e1 << "f0e1";
 }
 
 void TestHidPackets::hexId()
@@ -189,7 +189,7 @@ void TestHidPackets::cutPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("cut");
     QTest::newRow("no #") << "/dev/hidraw3" << "/dev/hidraw3";
-    QTest::newRow("three #") << "\\\\?\\hid#vid_1d50&pid_6148#7&2a#{guid}" << "\\\\?\\hid#vid_1d50&pid_6148#7&2a";
+    QTest::newRow("three #") << "\\\\?\\hid#vid_f0e1&pid_0048#7&2a#{guid}" << "\\\\?\\hid#vid_f0e1&pid_0048#7&2a";
     QTest::newRow("# last") << "abc#" << "abc";
     QTest::newRow("# first") << "#abc" << "";
     QTest::newRow("empty") << "" << "";

@@ -100,8 +100,8 @@ void TestHidraw::identification()
     QCOMPARE(hid.getDevlist().size(), 1);
     const QVariantMap record = hid.getDevlist().first().toMap();
     const QVariantMap expected{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
-                               {"path", "/dev/hidraw1"}, {"pid", "6148"}, {"release_number", 0x0104},
-                               {"serial_number", "RT48PX-0001"}, {"ucode", 1}, {"vid", "1d50"}};
+                               {"path", "/dev/hidraw1"}, {"pid", "0048"}, {"release_number", 0x0104},
+                               {"serial_number", "RT48PX-0001"}, {"ucode", 1}, {"vid", "f0e1"}};
     QCOMPARE(record, expected);
     QCOMPARE(hid.getFWver(), QStringLiteral("01.0.107"));
     QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.103"));
