@@ -1,0 +1,247 @@
+#include "WizardWalker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDeadlineTimer>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdlib>
+
+namespace {
+
+bool near(QRgb pixel, QRgb colour, int tolerance = 24)
+{
+    return std::abs(qRed(pixel) - qRed(colour)) <= tolerance && std::abs(qGreen(pixel) - qGreen(colour)) <= tolerance
+        && std::abs(qBlue(pixel) - qBlue(colour)) <= tolerance;
+}
+
+QRgb at(const QImage &shot, int x, int y)
+{
+    return shot.valid(x, y) ? shot.pixel(x, y) : qRgb(0, 0, 0);
+}
+
+const QRgb kFooter = qRgb(0x00, 0x5A, 0xA4);
+const QRgb kAccent = qRgb(0x00, 0x91, 0xED);
+const QRgb kDisabled = qRgb(0xDB, 0xDB, 0xDB);
+const QRgb kBarTrack = qRgb(0xD5, 0xEB, 0xFF);
+const QRgb kSuccess = qRgb(0x2E, 0xAD, 0x5B);
+const QRgb kFailure = qRgb(0xE5, 0x48, 0x4D);
+
+bool hasProgressBar(const QImage &shot)
+{
+    // The bar is 720 wide and centred (x 140 to 860) somewhere below the title:
+    // look for a row that is track or fill at both ends and in the middle, and
+    // page background just outside it.
+    const auto onBar = [&](int x, int y) {
+        const QRgb p = at(shot, x, y);
+        return near(p, kBarTrack, 8) || near(p, kAccent, 8);
+    };
+    for (int y = 300; y < 560; ++y) {
+        if (onBar(145, y) && onBar(500, y) && onBar(855, y) && !onBar(130, y) && !onBar(870, y))
+            return true;
+    }
+    return false;
+}
+
+bool hasCheckBoxText(const QImage &shot)
+{
+    for (int y = 662; y < 680; ++y) {
+        for (int x = 585; x < 700; ++x) {
+            if (qRed(at(shot, x, y)) > 200)
+                return true;
+        }
+    }
+    return false;
+}
+
+}
+
+WizardWalker::WizardWalker(QScreen *screen)
+    : m_screen(screen)
+{
+}
+
+QRect WizardWalker::windowRect() const
+{
+    const QRect screen = m_screen->geometry();
+    return QRect((screen.width() - 1000) / 2, (screen.height() - 720) / 2, 1000, 720);
+}
+
+QImage WizardWalker::grabScreen() const
+{
+    return m_screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage WizardWalker::grab() const
+{
+    return grabScreen().copy(windowRect());
+}
+
+bool WizardWalker::click(QPoint inWindow) const
+{
+    const QPoint at = windowRect().topLeft() + inWindow;
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                              QStringLiteral("click"), QStringLiteral("1")})
+        == 0;
+}
+
+WizardWalker::Page WizardWalker::page(const QImage &shot)
+{
+    if (shot.isNull())
+        return Page::Unknown;
+    // The start screen's dark background fills the page area.
+    const QRgb background = at(shot, 20, 100);
+    if (qBlue(background) > 90 && qRed(background) < 40 && qGreen(background) < 110)
+        return Page::Start;
+    if (!near(at(shot, 20, 700), kFooter, 8))
+        return Page::Unknown;
+    if (near(at(shot, 456, 256), kSuccess))
+        return Page::Success;
+    if (near(at(shot, 456, 274), kFailure))
+        return Page::Failure;
+    if (hasProgressBar(shot))
+        return Page::Progress;
+    if (highlightedStage(shot) != 0)
+        return Page::Device;
+    // Only the information page shows the precautions check box and its text.
+    if (hasCheckBoxText(shot))
+        return Page::Information;
+    return Page::Unknown;
+}
+
+WizardWalker::Button WizardWalker::confirmButton(const QImage &shot)
+{
+    const QRgb p = at(shot, 860, 655);
+    if (near(p, kAccent, 8))
+        return Button::Enabled;
+    if (near(p, kDisabled, 8))
+        return Button::Disabled;
+    return Button::Hidden;
+}
+
+int WizardWalker::highlightedStage(const QImage &shot)
+{
+    // Inside the filled circle of a highlighted indicator, left of its digit.
+    for (int stage = 1; stage <= 3; ++stage) {
+        if (near(at(shot, 440 + 40 * (stage - 1) + 8, 58 + 16), kAccent, 8))
+            return stage;
+    }
+    return 0;
+}
+
+QString WizardWalker::pageName(Page page)
+{
+    switch (page) {
+    case Page::Start: return QStringLiteral("start");
+    case Page::Information: return QStringLiteral("information");
+    case Page::Device: return QStringLiteral("device");
+    case Page::Progress: return QStringLiteral("progress");
+    case Page::Success: return QStringLiteral("success");
+    case Page::Failure: return QStringLiteral("failure");
+    case Page::Unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
+bool WizardWalker::waitFor(const std::function<bool(const QImage &)> &condition, int timeoutMs, QImage *last) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QImage shot = grab();
+        if (last)
+            *last = shot;
+        if (condition(shot))
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+}
+
+bool WizardWalker::waitForPage(Page wanted, int timeoutMs, QImage *last) const
+{
+    return waitFor([wanted](const QImage &shot) { return page(shot) == wanted; }, timeoutMs, last);
+}
+
+QString WizardWalker::Visit::label() const
+{
+    const QString name = pageName(page);
+    return stage ? QStringLiteral("%1-stage%2").arg(name).arg(stage) : name;
+}
+
+QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) const
+{
+    QVector<Visit> visits;
+    if (!options.shotsDir.isEmpty())
+        QDir().mkpath(options.shotsDir);
+    const auto record = [&](const QImage &shot, Page page, int stage) {
+        Visit visit{page, stage, shot};
+        if (!options.shotsDir.isEmpty()) {
+            shot.save(QStringLiteral("%1/%2-%3.png")
+                          .arg(options.shotsDir)
+                          .arg(visits.size() + 1, 2, 10, QLatin1Char('0'))
+                          .arg(visit.label()));
+        }
+        visits << visit;
+    };
+
+    const QDeadlineTimer deadline(options.timeoutMs);
+    bool restarted = false;
+    while (!deadline.hasExpired()) {
+        const QImage shot = grab();
+        const Page now = page(shot);
+        const int stage = (now == Page::Start || now == Page::Information || now == Page::Success) ? 0
+                                                                                                  : highlightedStage(shot);
+        if (now != Page::Unknown && (visits.isEmpty() || visits.last().page != now || visits.last().stage != stage)) {
+            // Let the page settle (bindings, first tick) before it is kept.
+            QThread::msleep(150);
+            record(grab(), now, stage);
+        }
+        const Button confirm = confirmButton(shot);
+        switch (now) {
+        case Page::Start:
+            click(StartButton);
+            waitFor([](const QImage &s) { return page(s) != Page::Start; }, 5000);
+            break;
+        case Page::Information:
+            if (restarted)
+                return visits;
+            if (confirm == Button::Disabled) {
+                click(CheckBox);
+                waitFor([](const QImage &s) { return confirmButton(s) == Button::Enabled; }, 5000);
+            } else if (confirm == Button::Enabled) {
+                click(ConfirmButton);
+                waitFor([](const QImage &s) { return page(s) != Page::Information; }, 5000);
+            }
+            break;
+        case Page::Device:
+            if (confirm == Button::Enabled) {
+                click(ConfirmButton);
+                waitFor([](const QImage &s) { return page(s) != Page::Device; }, 5000);
+            }
+            break;
+        case Page::Success:
+            if (options.finish)
+                click(ConfirmButton);
+            return visits;
+        case Page::Failure:
+            if (!options.restartOnFailure)
+                return visits;
+            click(ConfirmButton);
+            restarted = true;
+            waitFor([](const QImage &s) { return page(s) != Page::Failure; }, 5000);
+            break;
+        case Page::Progress:
+        case Page::Unknown:
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(100);
+    }
+    return visits;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class QScreen;
+
+// Drives the running wizard from outside, as a person would: real clicks through
+// the X server (xdotool) at the wizard's known layout, and screenshots of the
+// screen to tell which page it shows. Test and demo equipment only.
+//
+// The wizard's visible 1000 x 720 rectangle is centred on the screen; every
+// point below is relative to its top-left corner.
+class WizardWalker
+{
+public:
+    enum class Page { Unknown, Start, Information, Device, Progress, Success, Failure };
+    enum class Button { Hidden, Disabled, Enabled };
+
+    static constexpr QPoint StartButton{122, 591};
+    static constexpr QPoint CheckBox{562, 670};
+    static constexpr QPoint ConfirmButton{882, 670};
+    static constexpr QPoint CloseButton{977, 16};
+    static constexpr QPoint MinimiseButton{932, 16};
+
+    // One page as the walk first saw it.
+    struct Visit
+    {
+        Page page = Page::Unknown;
+        int stage = 0;
+        QImage shot;
+        QString label() const;   // e.g. "device-stage2"
+    };
+
+    struct WalkOptions
+    {
+        int timeoutMs = 120000;        // for the whole walk
+        bool finish = true;            // click Finish on the success page
+        bool restartOnFailure = true;  // click Restart on the failure page, end on the information page
+        QString shotsDir;              // save each visit there as NN-<label>.png when set
+    };
+
+    explicit WizardWalker(QScreen *screen);
+
+    // Walks the wizard through an upgrade: Start, tick the precautions, Confirm on
+    // every page where it is enabled, until the success or failure page has been
+    // handled as `options` say or the time is up. Returns the pages in the order
+    // they were first seen (a page counts again when its stage changes).
+    QVector<Visit> walk(const WalkOptions &options) const;
+
+    // The wizard's visible rectangle in screen coordinates.
+    QRect windowRect() const;
+    // A screenshot of the whole screen and of the wizard's rectangle.
+    QImage grabScreen() const;
+    QImage grab() const;
+
+    // Moves the pointer there and clicks the left button; false when xdotool failed.
+    bool click(QPoint inWindow) const;
+
+    // What a screenshot of the wizard's rectangle shows.
+    static Page page(const QImage &shot);
+    static Button confirmButton(const QImage &shot);
+    // The stage whose step indicator is highlighted (1 to 3), or 0 when none is.
+    static int highlightedStage(const QImage &shot);
+    static QString pageName(Page page);
+
+    // Grabs until `condition` holds for a screenshot or `timeoutMs` passes; the
+    // last screenshot is left in `last` when given. Keeps the event loop running.
+    bool waitFor(const std::function<bool(const QImage &)> &condition, int timeoutMs, QImage *last = nullptr) const;
+    bool waitForPage(Page page, int timeoutMs, QImage *last = nullptr) const;
+
+private:
+    QScreen *m_screen;
+};

@@ -1,0 +1,40 @@
+// upvane-demo-walk: walks the running wizard through an upgrade on the X display
+// it runs on and saves a screenshot of every page it reaches.
+//
+//   upvane-demo-walk --shots DIR [--timeout SECONDS] [--no-finish]
+//
+// Prints the pages in the order it reached them; exits 0 when it ended on the
+// success page or back on the information page after a failure, 1 otherwise.
+#include "WizardWalker.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    WizardWalker::WalkOptions options;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--shots") && i + 1 < args.size())
+            options.shotsDir = args[++i];
+        else if (args[i] == QLatin1String("--timeout") && i + 1 < args.size())
+            options.timeoutMs = args[++i].toInt() * 1000;
+        else if (args[i] == QLatin1String("--no-finish"))
+            options.finish = false;
+    }
+
+    WizardWalker walker(QGuiApplication::primaryScreen());
+    // Wait for the wizard's first frame before the walk begins.
+    walker.waitForPage(WizardWalker::Page::Start, 30000);
+    const QVector<WizardWalker::Visit> visits = walker.walk(options);
+
+    QTextStream out(stdout);
+    for (const WizardWalker::Visit &visit : visits)
+        out << visit.label() << Qt::endl;
+    if (visits.isEmpty())
+        return 1;
+    const WizardWalker::Page last = visits.last().page;
+    return last == WizardWalker::Page::Success || last == WizardWalker::Page::Information ? 0 : 1;
+}

@@ -1,0 +1,272 @@
+// The real program, end to end: the unmodified executable in a real X window,
+// the emulated RT48PX presented to the unmodified hidapi-hidraw library through
+// umockdev, the stand-in upgrade programs in upgradefile/, and real clicks.
+#include "../common/ProgramEnvironment.h"
+#include "WizardWalker.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QRasterWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+const QString kProbe = QStringLiteral("01 46 55 ff 45 4e 2d");
+const QString kInformationRequest = QStringLiteral("92 46 55 90 00 44 49 b8");
+const QString kCommandA0 = QStringLiteral("a2 46 55 a0 00 43 54 d2");
+
+// One run of the wizard under the device harness, in a world of its own.
+class WizardRun
+{
+public:
+    WizardRun(const QStringList &devices, const QMap<QString, QString> &environment, const QString &config)
+    {
+        env.installProgram(UPVANE_PROGRAM_DIR);
+        writeFile(env.programDir() + QStringLiteral("/config.ini"), config);
+        QProcessEnvironment processEnv = env.environment(false);
+        processEnv.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), recordFile());
+        for (auto it = environment.begin(); it != environment.end(); ++it)
+            processEnv.insert(it.key(), it.value());
+        QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"), transcriptFile()};
+        for (const QString &device : devices)
+            args << QStringLiteral("--device") << device;
+        args << QStringLiteral("--") << env.program();
+        process.setProgram(QStringLiteral("umockdev-wrapper"));
+        process.setArguments(args);
+        process.setProcessEnvironment(processEnv);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start();
+    }
+    ~WizardRun()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(5000))
+                process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    static void writeFile(const QString &path, const QString &text)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    }
+    static QStringList lines(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QString transcriptFile() const { return env.path(QStringLiteral("transcript.txt")); }
+    QString recordFile() const { return env.path(QStringLiteral("upgrader.txt")); }
+    // The payloads the program sent, in order ("send" lines of the transcript).
+    QStringList sent() const
+    {
+        QStringList packets;
+        for (const QString &line : lines(transcriptFile())) {
+            const int colon = line.indexOf(QLatin1String(": "));
+            if (line.contains(QLatin1String(" send ")) && colon > 0)
+                packets << line.mid(colon + 2);
+        }
+        return packets;
+    }
+
+    ProgramEnvironment env;
+    QProcess process;
+};
+
+int indexOfPrefix(const QStringList &packets, const QString &prefix, int from = 0)
+{
+    for (int i = from; i < packets.size(); ++i) {
+        if (packets[i].startsWith(prefix))
+            return i;
+    }
+    return -1;
+}
+
+QStringList labels(const QVector<WizardWalker::Visit> &visits)
+{
+    QStringList list;
+    for (const WizardWalker::Visit &visit : visits)
+        list << visit.label();
+    return list;
+}
+
+QString configText(const QString &firmware)
+{
+    return QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware);
+}
+
+// A window of the test's own that covers the whole screen.
+class Cover : public QRasterWindow
+{
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(QRect(QPoint(), size()), Qt::black);
+    }
+};
+
+}
+
+class tst_EndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString shotsDir(const QString &name) const
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/e2e-shots/") + name;
+    }
+    QMap<QString, QImage> m_successShots;
+
+private slots:
+    void upgrade_data()
+    {
+        QTest::addColumn<QStringList>("devices");
+        QTest::addColumn<QString>("scenario4k");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<bool>("microcodeStage");
+
+        const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
+        QTest::newRow("micro-code stage")
+            << QStringList{"kind=mute,product=Receiver", "microcode=V1R1103"} << "normal" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
+            << true;
+        QTest::newRow("micro-code current")
+            << QStringList{"microcode=V1R1104"} << "normal" << "V7.7.777"
+            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << false;
+        QTest::newRow("micro-code upgrade fails")
+            << QStringList{"microcode=V1R1103"} << "fail2" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
+    }
+
+    void upgrade()
+    {
+        QFETCH(QStringList, devices);
+        QFETCH(QString, scenario4k);
+        QFETCH(QString, firmware);
+        QFETCH(QStringList, pages);
+        QFETCH(bool, microcodeStage);
+
+        WizardRun run(devices, {{QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k}},
+                      configText(firmware));
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 30000),
+                 qPrintable(QString::fromLocal8Bit(run.process.readAll())));
+
+        WizardWalker::WalkOptions options;
+        options.shotsDir = shotsDir(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+        const QVector<WizardWalker::Visit> visits = walker.walk(options);
+        QCOMPARE(labels(visits), pages);
+
+        // Every page looks different from the one before it.
+        for (int i = 1; i < visits.size(); ++i)
+            QVERIFY2(visits[i].shot != visits[i - 1].shot, qPrintable(visits[i].label()));
+
+        // What the device saw: identification, then the 0xA0 command and the
+        // 0xFF probe only when the micro-code stage runs.
+        const QStringList sent = run.sent();
+        const int probe = indexOfPrefix(sent, kProbe);
+        QVERIFY(probe >= 0);
+        QVERIFY(indexOfPrefix(sent, QStringLiteral("82 "), probe) > probe);
+        QVERIFY(indexOfPrefix(sent, kInformationRequest, probe) > probe);
+        const int command = indexOfPrefix(sent, kCommandA0);
+        QCOMPARE(command >= 0, microcodeStage);
+        if (microcodeStage) {
+            // The 0xFF probe of the micro-code stage is the seven-byte one.
+            const QStringList lines = WizardRun::lines(run.transcriptFile());
+            const bool shortProbe = std::any_of(lines.begin(), lines.end(), [](const QString &line) {
+                return line.contains(QLatin1String("send length 7 ")) && line.endsWith(kProbe);
+            });
+            QVERIFY(shortProbe);
+        }
+
+        // What the stand-in upgrade programs saw.
+        const QStringList record = WizardRun::lines(run.recordFile());
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
+        QVERIFY(record.contains(QStringLiteral("argument -f")));
+        QVERIFY(record.contains(QStringLiteral("folder ") + run.env.appDataDir()));
+        const QStringList replies = record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$")));
+        QVERIFY2(!replies.isEmpty(), qPrintable(record.join(QLatin1Char('\n'))));
+        QVERIFY(QFile::exists(run.env.appDataDir() + QStringLiteral("/upgrade.exe")));
+
+        // config.ini keeps its versions and has gained the policy defaults.
+        QSettings config(run.env.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
+        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
+
+        if (visits.last().page == WizardWalker::Page::Success) {
+            // Finish ends the program with exit code 0.
+            QTRY_COMPARE_WITH_TIMEOUT(run.process.state(), QProcess::NotRunning, 15000);
+            QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(run.process.exitCode(), 0);
+            m_successShots.insert(firmware, visits.last().shot);
+        }
+    }
+
+    void successPageShowsTheConfiguredVersions()
+    {
+        // Two runs above reached the success page with different firmware
+        // versions in config.ini: the mark is the same, the version line is not.
+        if (m_successShots.size() < 2)
+            QSKIP("needs both successful upgrades above");
+        const QImage first = m_successShots.first();
+        const QImage second = m_successShots.last();
+        const QRect mark(416, 172, 168, 168);
+        const QRect versionLine(250, 445, 500, 70);   // "Device F/W:" and "U Code:"
+        QCOMPARE(first.copy(mark), second.copy(mark));
+        QVERIFY(first.copy(versionLine) != second.copy(versionLine));
+    }
+
+    void searchGoesOnWithoutTheDevice()
+    {
+        WizardRun run({QStringLiteral("kind=foreign,product=Keyboard")}, {}, configText(QStringLiteral("V1.1.107")));
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
+        QVERIFY(walker.click(WizardWalker::StartButton));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Information, 10000));
+        QVERIFY(walker.click(WizardWalker::CheckBox));
+        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 10000));
+        QVERIFY(walker.click(WizardWalker::ConfirmButton));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Device, 10000));
+
+        // Three searches probe the other device and find nothing; Confirm stays disabled.
+        QTRY_VERIFY_WITH_TIMEOUT(run.sent().filter(kProbe).size() >= 3, 20000);
+        const QImage shot = walker.grab();
+        QCOMPARE(WizardWalker::page(shot), WizardWalker::Page::Device);
+        QCOMPARE(WizardWalker::confirmButton(shot), WizardWalker::Button::Disabled);
+        QVERIFY(indexOfPrefix(run.sent(), QStringLiteral("82 ")) < 0);
+    }
+
+    void secondStartBringsTheWindowBack()
+    {
+        WizardRun run({QStringLiteral("microcode=V1R1104")}, {}, configText(QStringLiteral("V1.1.107")));
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
+
+        Cover cover;
+        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Unknown; }, 10000));
+
+        QProcess later;
+        run.env.prepare(later, {QStringLiteral("again")}, false);
+        later.start();
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later.exitCode(), 0);
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 10000), "the running wizard did not come to the front");
+        QCOMPARE(run.process.state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(tst_EndToEnd)
+#include "tst_endtoend.moc"
