@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
 
     QQmlApplicationEngine engine;
-    // [service objects and their context properties]
+
+    // The services QML reaches by name; destroyed before the engine.
     fileIo io;
     ProcessInfo process;
     UpgradeEventFilter event;
@@ -34,7 +35,6 @@ int main(int argc, char *argv[])
     engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
     engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
 
-    // [QML type registration] [native event filter]
     qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
     QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);
 
@@ -43,7 +43,8 @@ int main(int argc, char *argv[])
                                              VersionText::shortVersion(QCoreApplication::applicationVersion()));
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico")));
-    // [config.ini defaults, "FWVer" and "CodeVer"]
+
+    // The versions this upgrade brings are read before the policy keys are repaired.
     QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // destroyed first: writes the defaults
     const QString firmwareVersion = config.value(QStringLiteral("deviceFW_Ver")).toString();
     const QString microcodeVersion = config.value(QStringLiteral("u_Code_Ver")).toString();
@@ -52,7 +53,7 @@ int main(int argc, char *argv[])
     engine.rootContext()->setContextProperty(QStringLiteral("CodeVer"), microcodeVersion);
 
     if (app.isRunning())
-        return 0;
+        return 0;   // the running instance has been told and raises its window
 
     engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
     QObject::connect(&app, &QSingleApplication::activeAP, &app, WindowRaiser(engine));
