@@ -5,22 +5,48 @@
 #include "fileIo.h"
 #include "hidEnumerate.h"
 
-#include <QPoint>
+#include <QApplication>
+#include <QDir>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QPixmap>
-#include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+// A private world for a wizard test program, made before the application object:
+// its own home, data, config and runtime folders (so the application-data folder
+// and the status channel's socket are the test's own) and the wizard's identity.
+struct WizardTestEnvironment
+{
+    WizardTestEnvironment()
+    {
+        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+            const QString path = dir.filePath(QLatin1String(name));
+            QDir().mkpath(path);
+            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv(name, QFile::encodeName(path));
+        }
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+        QCoreApplication::setOrganizationName(QStringLiteral("VELM"));
+        QCoreApplication::setApplicationName(QStringLiteral("VELM Upvane"));
+    }
 
-// The real main.qml with the real native objects, wired as the program's start-up
-// wires them, plus what the tests need to drive it: the root's state, its
-// functions, named items and clicks at the places the layout fixes.
+    QTemporaryDir dir;
+};
+
+#define WIZARD_TEST_MAIN(TestClass) \
+    int main(int argc, char *argv[]) \
+    { \
+        WizardTestEnvironment environment; \
+        QApplication app(argc, argv); \
+        TestClass test; \
+        return environment.dir.isValid() ? QTest::qExec(&test, argc, argv) : 1; \
+    }
+
+// The real main.qml with the real native objects, wired as the program wires
+// them, shown and exposed; plus access to the root's state, functions and items.
 class Wizard
 {
 public:
@@ -37,24 +63,22 @@ public:
 
     Wizard()
     {
+        static const int registered = qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
+        Q_UNUSED(registered)
         QObject::connect(&engine, &QQmlApplicationEngine::warnings, [this](const QList<QQmlError> &list) {
             for (const QQmlError &error : list)
                 warnings << error.toString();
         });
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty(QStringLiteral("event"), &event);
-        context->setContextProperty(QStringLiteral("io"), &io);
-        context->setContextProperty(QStringLiteral("process"), &process);
-        context->setContextProperty(QStringLiteral("ap_ver"), QStringLiteral("1.1.107"));
-        context->setContextProperty(QStringLiteral("FWVer"), QStringLiteral("1.1.107"));
-        context->setContextProperty(QStringLiteral("CodeVer"), QStringLiteral("1.1.104"));
+        engine.rootContext()->setContextProperties(
+            {{"event", QVariant::fromValue<QObject *>(&event)}, {"io", QVariant::fromValue<QObject *>(&io)},
+             {"process", QVariant::fromValue<QObject *>(&process)}, {"ap_ver", "1.1.107"}, {"FWVer", "1.1.107"},
+             {"CodeVer", "1.1.104"}});
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         if (!engine.rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-        quitSpy = std::make_unique<QSignalSpy>(&engine, &QQmlEngine::quit);
+        if (window && !QTest::qWaitForWindowExposed(window))
+            window = nullptr;
     }
-
-    static void registerTypes() { qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket"); }
 
     QVariant get(const char *name) const { return window->property(name); }
     void set(const char *name, const QVariant &value) { window->setProperty(name, value); }
@@ -67,34 +91,17 @@ public:
     }
     void call(const char *function) { QMetaObject::invokeMethod(window, function); }
 
-    // An item of main.qml by its id, or of the page shown now.
-    QObject *item(const char *id) const
+    // An object by its id in main.qml, or in what one of its loaders shows
+    // ("main_load": the page, "foot_load", "head_load").
+    QObject *item(const char *id, const char *loader = nullptr) const
     {
-        return qvariant_cast<QObject *>(qmlContext(window)->contextProperty(QLatin1String(id)));
+        QObject *scope = loader ? item(loader) : window;
+        if (scope && loader)
+            scope = qvariant_cast<QObject *>(scope->property("item"));
+        QQmlContext *context = scope ? qmlContext(scope) : nullptr;
+        return context ? qvariant_cast<QObject *>(context->contextProperty(QLatin1String(id))) : nullptr;
     }
-    QQuickItem *pageItem() const
-    {
-        auto *loader = item("main_load");
-        return loader ? qvariant_cast<QQuickItem *>(loader->property("item")) : nullptr;
-    }
-    QObject *pageObject(const char *id) const
-    {
-        QQuickItem *page = pageItem();
-        if (!page)
-            return nullptr;
-        return qvariant_cast<QObject *>(qmlContext(page)->contextProperty(QLatin1String(id)));
-    }
-    QObject *footerObject(const char *id) const
-    {
-        auto *loader = item("foot_load");
-        auto *footer = loader ? qvariant_cast<QQuickItem *>(loader->property("item")) : nullptr;
-        return footer ? qvariant_cast<QObject *>(qmlContext(footer)->contextProperty(QLatin1String(id))) : nullptr;
-    }
-    QObject *headerObject(const char *id) const
-    {
-        auto *header = qvariant_cast<QQuickItem *>(item("head_load")->property("item"));
-        return header ? qvariant_cast<QObject *>(qmlContext(header)->contextProperty(QLatin1String(id))) : nullptr;
-    }
+    QObject *pageObject(const char *id) const { return item(id, "main_load"); }
     // The progress bar's value on the progress page, -1 without one.
     int progress() const
     {
@@ -102,21 +109,12 @@ public:
         return bar ? qRound(bar->property("value").toDouble()) : -1;
     }
 
-    // The visible rectangle's top left corner in window coordinates.
-    QPoint origin() const
+    // A click at `at` in the coordinates of `target`, by default the visible rectangle.
+    void click(QPointF at, QObject *target = nullptr) const
     {
-        auto *windows = qobject_cast<QQuickItem *>(item("windows"));
-        return windows->mapToScene(QPointF(0, 0)).toPoint();
+        auto *inside = qobject_cast<QQuickItem *>(target ? target : item("windows"));
+        QTest::mouseClick(window, Qt::LeftButton, {}, inside->mapToScene(at).toPoint());
     }
-    void click(QPoint inApplication) { QTest::mouseClick(window, Qt::LeftButton, {}, origin() + inApplication); }
-    void clickItem(QObject *object)
-    {
-        auto *target = qobject_cast<QQuickItem *>(object);
-        QTest::mouseClick(window, Qt::LeftButton, {},
-                          target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
-    }
-
-    QImage grab() const { return window->screen()->grabWindow(window->winId()).toImage(); }
 
     QQmlApplicationEngine engine;
     fileIo io;
@@ -124,30 +122,5 @@ public:
     UpgradeEventFilter event;
     QQuickWindow *window = nullptr;
     QStringList warnings;
-    std::unique_ptr<QSignalSpy> quitSpy;
-};
-
-// Every page the wizard has shown, in order (empty sources left out).
-class PageLog : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit PageLog(QQuickWindow *window) : m_window(window)
-    {
-        QQmlProperty(window, QStringLiteral("mainload")).connectNotifySignal(this, SLOT(changed()));
-    }
-
-    QStringList pages;
-
-private slots:
-    void changed()
-    {
-        const QString page = m_window->property("mainload").toString();
-        if (!page.isEmpty())
-            pages << page;
-    }
-
-private:
-    QQuickWindow *m_window;
+    QSignalSpy quitSpy{&engine, &QQmlEngine::quit};
 };

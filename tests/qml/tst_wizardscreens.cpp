@@ -1,279 +1,181 @@
 // Every page state of the wizard as the screen shows it: grabbed from the real
-// window on its own X display into PNGs under the build folder (screens/), and
-// checked for what must be there: each picture at its place, the right step
-// highlighted, the bar standing at 90, the footer's button in its state, the
-// visible rectangle centred on the screen.
+// window into PNGs under the build folder (screens/) and checked for what must be
+// there: each picture at its place, the right step highlighted, the footer's
+// button in its state, the bar standing at 90, the visible rectangle centred.
 #include "FakeHid.h"
 #include "Wizard.h"
-#include "WizardTestEnvironment.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QPainter>
+#include <QScreen>
 #include <QSet>
 
 namespace {
 
-enum class State { Start, Information, Device1, Device2, Device3, WaitingAt90, Failure, Success };
+const QColor TitleBar(0xF3, 0xF3, 0xF3);
+const QColor Footer(0x00, 0x5A, 0xA4);
+const QColor Blue(0x00, 0x91, 0xED);   // an enabled button, the bar's done part
+const QColor Disabled(0xDB, 0xDB, 0xDB);
+const QColor BarToGo(0xD5, 0xEB, 0xFF);
 
-// A picture of the resources drawn at `at` (inside the visible rectangle) over
-// `under`, a plain colour or another picture's pixels.
+constexpr int Page = 32;   // top of the page area
+constexpr int FooterTop = 620;
+constexpr int PictureRow = Page + 26 + 32 + 120;
+
+// A picture of the resources at `at` in the visible rectangle, drawn over a
+// plain colour or, without one, over the start page's background.
 struct Picture
 {
     QString image;
     QPoint at;
-    QColor under;
-    QString underImage = {};
-    QPoint underAt = {};
+    QColor under = Qt::white;
 };
+using Pictures = QVector<Picture>;
 
-const QColor White(Qt::white);
-const QColor TitleBar(0xF3, 0xF3, 0xF3);
-const QColor Footer(0x00, 0x5A, 0xA4);
-const QColor Enabled(0x00, 0x91, 0xED);
-const QColor Disabled(0xDB, 0xDB, 0xDB);
-const QColor BarDone(0x00, 0x91, 0xED);
-const QColor BarToGo(0xD5, 0xEB, 0xFF);
-
-constexpr int Page = 32;         // top of the page area
-constexpr int FooterTop = 620;
-
-QImage resource(const QString &name)
+bool near(const QColor &seen, const QColor &want, int tolerance = 4)
 {
-    return QImage(QStringLiteral(":/Images/") + name).convertToFormat(QImage::Format_ARGB32);
+    return qAbs(seen.red() - want.red()) <= tolerance && qAbs(seen.green() - want.green()) <= tolerance
+           && qAbs(seen.blue() - want.blue()) <= tolerance;
 }
 
-// The step indicator for `stage`.
-QVector<Picture> steps(int stage)
+// The step indicator with `stage` highlighted, and the device page's pictures.
+Pictures steps(int stage)
 {
-    return {{stage == 1 ? QStringLiteral("Step.png") : QStringLiteral("Step-4.png"), {440, Page + 26}, White},
-            {stage == 2 ? QStringLiteral("Step-2.png") : QStringLiteral("Step-5.png"), {480, Page + 26}, White},
-            {stage == 3 ? QStringLiteral("Step-3.png") : QStringLiteral("Step-6.png"), {520, Page + 26}, White}};
+    const char *const on[] = {"Step.png", "Step-2.png", "Step-3.png"};
+    const char *const off[] = {"Step-4.png", "Step-5.png", "Step-6.png"};
+    Pictures pictures;
+    for (int i = 0; i < 3; ++i)
+        pictures << Picture{QLatin1String(stage == i + 1 ? on[i] : off[i]), {440 + 40 * i, Page + 26}};
+    return pictures;
 }
-
-QVector<Picture> picturesOf(State state)
+Pictures devicePage(int stage)
 {
-    QVector<Picture> pictures = {{QStringLiteral("APP_Icon.png"), {10, 8}, TitleBar},
-                                 {QStringLiteral("minimize.png"), {916, 0}, TitleBar},
-                                 {QStringLiteral("Close.png"), {961, 0}, TitleBar}};
-    if (state != State::Start)
-        pictures << Picture{QStringLiteral("Logo.png"), {48, FooterTop + 33}, Footer};
-    const int row = Page + 26 + 32 + 120;
-    switch (state) {
-    case State::Start:
-        pictures << Picture{QStringLiteral("Logo_home.png"), {60, 372}, {}, QStringLiteral("backimg.png"), {60, 372}};
-        break;
-    case State::Information:
-        pictures << Picture{QStringLiteral("img.png"), {0, Page + 271}, White}
-                 << Picture{QStringLiteral("OptionControl.png"), {550, FooterTop + 38}, Footer};
-        break;
-    case State::Device1:
-        pictures << steps(1);
-        for (int i = 0; i < 3; ++i)
-            pictures << Picture{QStringLiteral("img_0%1.png").arg(i + 1), {110 + i * 272, row}, White};
-        break;
-    case State::Device2:
-    case State::Device3:
-        pictures << steps(state == State::Device2 ? 2 : 3);
-        for (int i = 0; i < 4; ++i)
-            pictures << Picture{QStringLiteral("img_0%1.png").arg(i + 4), {48 + i * 232, row}, White};
-        break;
-    case State::WaitingAt90:
-        pictures << steps(3);
-        break;
-    case State::Failure:
-        pictures << steps(3) << Picture{QStringLiteral("img_Error.png"), {416, Page + 58 + 100}, White};
-        break;
-    case State::Success:
-        pictures << Picture{QStringLiteral("img_Approve.png"), {416, Page + 140}, White};
-        break;
-    }
+    Pictures pictures = steps(stage);
+    const int first = stage == 1 ? 1 : 4, count = stage == 1 ? 3 : 4;
+    for (int i = 0; i < count; ++i)
+        pictures << Picture{QStringLiteral("img_0%1.png").arg(first + i),
+                            {stage == 1 ? 110 + i * 272 : 48 + i * 232, PictureRow}};
     return pictures;
 }
 
-// The share of the picture's pixels that the screen shows differently from the
+// The share of the picture's pixels that the screen shows otherwise than the
 // picture drawn over what lies beneath it.
-double mismatch(const QImage &shot, QPoint at, const Picture &picture)
+double mismatch(const QImage &shot, QPoint origin, const Picture &picture)
 {
-    const QImage image = resource(picture.image);
+    const QImage image(QStringLiteral(":/Images/") + picture.image);
     if (image.isNull())
         return 1.0;
-    QImage expected(image.size(), QImage::Format_ARGB32);
-    if (picture.underImage.isEmpty())
+    QImage expected = QImage(QStringLiteral(":/Images/backimg.png"))
+                          .copy(QRect(picture.at, image.size())).convertToFormat(QImage::Format_ARGB32);
+    if (picture.under.isValid())
         expected.fill(picture.under);
-    else
-        expected = resource(picture.underImage).copy(QRect(picture.underAt, image.size()));
     QPainter(&expected).drawImage(0, 0, image);
-
     int wrong = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor seen = shot.pixelColor(at + QPoint(x, y));
-            const QColor want = expected.pixelColor(x, y);
-            if (qAbs(seen.red() - want.red()) > 12 || qAbs(seen.green() - want.green()) > 12
-                || qAbs(seen.blue() - want.blue()) > 12)
-                ++wrong;
-        }
-    }
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            wrong += !near(shot.pixelColor(origin + picture.at + QPoint(x, y)), expected.pixelColor(x, y), 12);
     return double(wrong) / (image.width() * image.height());
 }
 
-int coloursIn(const QImage &shot, const QRect &area)
-{
-    QSet<QRgb> colours;
-    for (int y = area.top(); y <= area.bottom(); y += 2)
-        for (int x = area.left(); x <= area.right(); x += 2)
-            colours.insert(shot.pixel(x, y));
-    return colours.size();
 }
 
-bool near(const QColor &seen, const QColor &want)
-{
-    return qAbs(seen.red() - want.red()) <= 4 && qAbs(seen.green() - want.green()) <= 4
-           && qAbs(seen.blue() - want.blue()) <= 4;
-}
-
-}
-
-Q_DECLARE_METATYPE(State)
+Q_DECLARE_METATYPE(Pictures)
 
 class tst_WizardScreens : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void pages_data();
-    void pages();
+    void initTestCase()
+    {
+        qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", "hang");
+        QVERIFY(QDir().mkpath(QCoreApplication::applicationDirPath() + QStringLiteral("/screens")));
+    }
 
-private:
-    // Brings a fresh wizard to `state`, by the clicks and functions of the flow.
-    bool reach(Wizard &wizard, State state);
+    void pages_data()
+    {
+        QTest::addColumn<int>("clicks");          // on Start, the check box, Confirm (stage 1, no device)
+        QTest::addColumn<QStringList>("calls");   // root functions then; "firmware": at stage 3, searched
+        QTest::addColumn<Pictures>("pictures");   // besides the title bar's and the footer's logo
+        QTest::addColumn<QColor>("button");       // the footer's colour where no button shows
+        QTest::newRow("start") << 0 << QStringList() << Pictures{{"Logo_home.png", {60, 372}, {}}} << QColor();
+        QTest::newRow("information") << 1 << QStringList()
+                                     << Pictures{{"img.png", {0, Page + 271}}, {"OptionControl.png", {550, FooterTop + 38}, Footer}}
+                                     << Disabled;
+        QTest::newRow("device-stage1") << 3 << QStringList() << devicePage(1) << Disabled;
+        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << devicePage(2) << Disabled;
+        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << devicePage(3) << Disabled;
+        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << steps(3) << Footer;
+        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"}
+                                 << steps(3) + Pictures{{"img_Error.png", {416, Page + 158}}} << Blue;
+        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"}
+                                 << Pictures{{"img_Approve.png", {416, Page + 140}}} << Blue;
+    }
+
+    void pages()
+    {
+        QFETCH(int, clicks);
+        QFETCH(QStringList, calls);
+        QFETCH(Pictures, pictures);
+        QFETCH(QColor, button);
+        FakeHid::reset();
+        Wizard wizard;
+        QVERIFY(wizard.window);
+        const QPoint places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
+        for (int i = 0; i < clicks; ++i)
+            wizard.click(places[i]);
+        for (const QString &call : qAsConst(calls)) {
+            if (call == QLatin1String("firmware")) {
+                wizard.set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
+                wizard.set("searchRun", 0);
+                wizard.set("step", 3);
+            } else {
+                wizard.call(qPrintable(call));
+            }
+        }
+        auto *bar = qobject_cast<QQuickItem *>(wizard.pageObject("progressBar"));
+        if (bar)
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.progress() == 90 && wizard.integer("processRun") == 0, 10000);
+
+        // A frame drawn after the last change.
+        QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
+        wizard.window->update();
+        QTRY_VERIFY(frames.count() > 0);
+        const QImage shot = wizard.window->screen()->grabWindow(wizard.window->winId()).toImage();
+        QVERIFY(shot.save(QCoreApplication::applicationDirPath() + QStringLiteral("/screens/")
+                          + QLatin1String(QTest::currentDataTag()) + QStringLiteral(".png")));
+
+        // The visible rectangle is centred on the screen; the window around it shows nothing of it.
+        const QSize screen = wizard.window->screen()->size();
+        const QPoint origin = qobject_cast<QQuickItem *>(wizard.item("windows"))->mapToScene({0, 0}).toPoint();
+        QCOMPARE(origin, QPoint((screen.width() - 1000) / 2, (screen.height() - 720) / 2));
+        QVERIFY(!near(shot.pixelColor(origin + QPoint(-2, 2)), TitleBar));
+        QVERIFY(!near(shot.pixelColor(origin + QPoint(1001, 2)), TitleBar));
+
+        pictures << Picture{"APP_Icon.png", {10, 8}, TitleBar} << Picture{"minimize.png", {916, 0}, TitleBar}
+                 << Picture{"Close.png", {961, 0}, TitleBar};
+        if (clicks > 0)
+            pictures << Picture{"Logo.png", {48, FooterTop + 33}, Footer};
+        for (const Picture &picture : qAsConst(pictures)) {
+            const double wrong = mismatch(shot, origin, picture);
+            QVERIFY2(wrong < 0.02, qPrintable(QStringLiteral("%1 at %2,%3: %4 % of its pixels differ")
+                                                  .arg(picture.image).arg(picture.at.x()).arg(picture.at.y())
+                                                  .arg(wrong * 100, 0, 'f', 1)));
+        }
+        QSet<QRgb> colours;
+        for (int y = Page; y < FooterTop; y += 2)
+            for (int x = 0; x < 1000; x += 2)
+                colours.insert(shot.pixel(origin + QPoint(x, y)));
+        QVERIFY2(colours.size() > 20, "the page area is blank");
+        if (button.isValid())
+            QVERIFY(near(shot.pixelColor(origin + QPoint(812 + 6, FooterTop + 30 + 6)), button));
+        if (bar) {
+            const QPoint left = bar->mapToScene(QPointF(0, bar->height() / 2)).toPoint();
+            QVERIFY(near(shot.pixelColor(left + QPoint(int(bar->width() * 0.88), 0)), Blue));
+            QVERIFY(near(shot.pixelColor(left + QPoint(int(bar->width() * 0.92), 0)), BarToGo));
+        }
+        QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
+    }
 };
 
-void tst_WizardScreens::initTestCase()
-{
-    Wizard::registerTypes();
-    qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", "hang");
-    QVERIFY(QDir().mkpath(QCoreApplication::applicationDirPath() + QStringLiteral("/screens")));
-}
-
-void tst_WizardScreens::pages_data()
-{
-    QTest::addColumn<State>("state");
-    QTest::newRow("start") << State::Start;
-    QTest::newRow("information") << State::Information;
-    QTest::newRow("device-stage1") << State::Device1;
-    QTest::newRow("device-stage2") << State::Device2;
-    QTest::newRow("device-stage3") << State::Device3;
-    QTest::newRow("progress-waiting-at-90") << State::WaitingAt90;
-    QTest::newRow("failure") << State::Failure;
-    QTest::newRow("success") << State::Success;
-}
-
-bool tst_WizardScreens::reach(Wizard &wizard, State state)
-{
-    if (state == State::Start)
-        return true;
-    wizard.click(Wizard::StartButton);
-    if (state == State::Information)
-        return true;
-    wizard.click(Wizard::CheckBox);
-    wizard.click(Wizard::ConfirmButton);   // stage 1; no device, so the search goes on
-    if (state == State::Device1)
-        return true;
-    if (state == State::Device2 || state == State::Device3) {
-        wizard.call("nextUI");
-        if (state == State::Device3)
-            wizard.call("nextUI");
-        return true;
-    }
-    wizard.set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
-    wizard.set("searchRun", 0);
-    if (state == State::WaitingAt90) {
-        wizard.set("step", 3);
-        wizard.call("upgrade_device");
-        return QTest::qWaitFor([&] { return wizard.progress() == 90 && wizard.integer("processRun") == 0; }, 10000);
-    }
-    wizard.call(state == State::Failure ? "errorUI" : "successUI");
-    return true;
-}
-
-void tst_WizardScreens::pages()
-{
-    QFETCH(State, state);
-    FakeHid::reset();
-    Wizard wizard;
-    QVERIFY(wizard.window);
-    QVERIFY(QTest::qWaitForWindowExposed(wizard.window));
-    QVERIFY(reach(wizard, state));
-
-    // A frame drawn after the last change.
-    QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
-    wizard.window->update();
-    QTRY_VERIFY(frames.count() > 0);
-    const QImage shot = wizard.grab();
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    QVERIFY(shot.save(QCoreApplication::applicationDirPath() + QStringLiteral("/screens/") + name + QStringLiteral(".png")));
-
-    // The visible rectangle is centred on the screen and the window around it
-    // shows nothing of it.
-    const QSize screen = wizard.window->screen()->size();
-    const QPoint origin = wizard.origin();
-    QCOMPARE(origin, QPoint((screen.width() - 1000) / 2, (screen.height() - 720) / 2));
-    QVERIFY(near(shot.pixelColor(origin + QPoint(500, 2)), TitleBar));
-    QVERIFY(near(shot.pixelColor(origin + QPoint(998, 2)), TitleBar));
-    QVERIFY(!near(shot.pixelColor(origin + QPoint(-2, 2)), TitleBar));
-    QVERIFY(!near(shot.pixelColor(origin + QPoint(1001, 2)), TitleBar));
-
-    for (const Picture &picture : picturesOf(state)) {
-        const double wrong = mismatch(shot, origin + picture.at, picture);
-        QVERIFY2(wrong < 0.02, qPrintable(QStringLiteral("%1 at %2,%3: %4 % of its pixels differ")
-                                              .arg(picture.image).arg(picture.at.x()).arg(picture.at.y())
-                                              .arg(wrong * 100, 0, 'f', 1)));
-    }
-
-    // No page is blank: the page area shows texts and pictures.
-    QVERIFY2(coloursIn(shot, QRect(origin + QPoint(0, Page), QSize(1000, FooterTop - Page))) > 20,
-             "the page area is blank");
-
-    // The footer's button in the state of the page.
-    const QPoint button = origin + QPoint(812 + 6, FooterTop + 30 + 6);
-    switch (state) {
-    case State::Start:
-        break;
-    case State::Information:
-    case State::Device1:
-    case State::Device2:
-    case State::Device3:
-        QVERIFY(near(shot.pixelColor(button), Disabled));
-        break;
-    case State::WaitingAt90: {
-        QVERIFY(near(shot.pixelColor(button), Footer));   // no button while the bar runs
-        auto *bar = qobject_cast<QQuickItem *>(wizard.pageObject("progressBar"));
-        QVERIFY(bar);
-        const QPoint left = bar->mapToScene(QPointF(0, bar->height() / 2)).toPoint();
-        QCOMPARE(bar->width(), 720.0);
-        QVERIFY(near(shot.pixelColor(left + QPoint(int(720 * 0.88), 0)), BarDone));
-        QVERIFY(near(shot.pixelColor(left + QPoint(int(720 * 0.92), 0)), BarToGo));
-        break;
-    }
-    case State::Failure:
-    case State::Success:
-        QVERIFY(near(shot.pixelColor(button), Enabled));
-        break;
-    }
-    QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
-}
-
-int main(int argc, char *argv[])
-{
-    WizardTestEnvironment environment;
-    QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
-    QApplication app(argc, argv);
-    if (!environment.isValid())
-        return 1;
-    tst_WizardScreens test;
-    return QTest::qExec(&test, argc, argv);
-}
+WIZARD_TEST_MAIN(tst_WizardScreens)
 #include "tst_wizardscreens.moc"
