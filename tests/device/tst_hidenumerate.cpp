@@ -1,88 +1,73 @@
-// hidEnumerate over the stand-in hidapi library: the exact packets, which
-// devices were opened and closed, hid_init/hid_exit pairing, the device record,
-// the debug lines and the config.ini policy in the test's own program folder.
+// hidEnumerate over the stand-in hidapi library: the exact calls and packets,
+// which devices were opened and closed, hid_init/hid_exit pairing, the device
+// record, the debug lines and config.ini in the test's own program folder.
+#include "DeviceTest.h"
 #include "FakeHid.h"
-#include "ProgramFolderCopy.h"
 #include "hidEnumerate.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+
+using DeviceTest::messages;
+
 namespace {
 
-QStringList g_messages;
-
-void capture(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    g_messages << message;
-}
-
-int addDevice(const char *keys)
+int addDevice(const QByteArray &keys)
 {
     Rt48px::DeviceConfig config;
     std::string error;
-    if (!Rt48px::parseDeviceKeys(keys, config, error))
-        qFatal("bad device keys %s: %s", keys, error.c_str());
+    if (!Rt48px::parseDeviceKeys(keys.toStdString(), config, error))
+        qFatal("bad device keys %s: %s", keys.constData(), error.c_str());
     return FakeHid::addDevice(config);
 }
 
-QByteArray bytes(const std::vector<unsigned char> &data)
+// A feature report as trace() writes it; `hex` is padded with zeros to `length` bytes.
+QString report(const QString &direction, int length, const QByteArray &hex)
 {
-    return QByteArray(reinterpret_cast<const char *>(data.data()), static_cast<int>(data.size()));
+    return QStringLiteral("%1_feature_report %2 %3").arg(direction).arg(length)
+        .arg(QString::fromLatin1(hex.leftJustified(2 * length, '0')));
 }
 
-QStringList functions()
+// The recorded calls without "hid_"; reports with the length and the bytes passed.
+QStringList trace()
 {
-    QStringList names;
-    for (const FakeHid::Call &call : FakeHid::transcript())
-        names << QString::fromStdString(call.function);
-    return names;
+    QStringList lines;
+    for (const FakeHid::Call &call : FakeHid::transcript()) {
+        const QString function = QString::fromStdString(call.function).mid(4);
+        const QByteArray data(reinterpret_cast<const char *>(call.bytes.data()), int(call.bytes.size()));
+        lines << (function.endsWith(QLatin1String("_report"))
+                      ? report(function.section(QLatin1Char('_'), 0, 0), int(call.length), data.toHex())
+                      : function);
+    }
+    return lines;
 }
 
-// Devices in the order they were opened (successfully or not).
-QVector<int> opened()
+// The devices of the calls to `function` (reports: only those with that report id).
+QVector<int> devices(const char *function, int reportId = -1)
 {
-    QVector<int> devices;
-    for (const FakeHid::Call &call : FakeHid::calls("hid_open_path"))
-        devices << call.device;
-    return devices;
+    QVector<int> result;
+    for (const FakeHid::Call &call : FakeHid::calls(function)) {
+        if (reportId < 0 || call.bytes.at(0) == reportId)
+            result << call.device;
+    }
+    return result;
 }
 
-QVector<int> closed()
-{
-    QVector<int> devices;
-    for (const FakeHid::Call &call : FakeHid::calls("hid_close"))
-        devices << call.device;
-    return devices;
-}
-
-// Every successful hid_init is matched by one hid_exit once its device is
-// closed (or failed to open); what is still open accounts for the rest.
+// Every successful hid_init is matched by a hid_exit but for the one device still open.
 void verifyInitExitPairing()
 {
     int inits = 0;
     for (const FakeHid::Call &call : FakeHid::calls("hid_init"))
         inits += call.result == 0 ? 1 : 0;
-    const int exits = static_cast<int>(FakeHid::calls("hid_exit").size());
-    QCOMPARE(inits - exits, FakeHid::openHandles());
+    QCOMPARE(inits - int(FakeHid::calls("hid_exit").size()), FakeHid::openHandles());
     QVERIFY(FakeHid::openHandles() <= 1);
     QCOMPARE(FakeHid::liveEnumerations(), 0);
 }
 
-QString configPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
-}
-
-void writeConfig(const QByteArray &content)
-{
-    QFile file(configPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
+const QString kProbe = report("send", 512, "014655ff454e2d");
 
 }
 
@@ -94,429 +79,240 @@ private slots:
     void init()
     {
         FakeHid::reset();
-        QFile::remove(configPath());
-        g_messages.clear();
-        qInstallMessageHandler(capture);
+        QFile::remove(DeviceTest::configPath());
+        DeviceTest::captureMessages();
     }
-    void cleanup() { qInstallMessageHandler(nullptr); }
 
-    void identification_data();
-    void identification();
-    void exactPackets();
-    void deviceRecord_data();
-    void deviceRecord();
-    void firstAcceptedDeviceWins();
-    void devlistIsReplaced();
-    void versionsKeptWhenNothingFound();
-    void noDeviceAtAll();
-    void opendev_data();
-    void opendev();
-    void opendevClosesDeviceOfEnumerate();
-    void send0XA0();
-    void send0XA0WithoutDevice();
-    void send0XFF_data();
-    void send0XFF();
-    void destructorCloses();
-    void initFailure();
-    void ucodeFromConfig_data();
-    void ucodeFromConfig();
-};
-
-void TestHidEnumerate::identification_data()
-{
-    QTest::addColumn<QByteArray>("keys");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QStringList>("messages");
-
-    const QStringList silent;
-    QTest::newRow("accepted") << QByteArray("") << true << silent;
-    QTest::newRow("probe send fails") << QByteArray("fail=probe:negative") << false << silent;
-    QTest::newRow("probe reply fails") << QByteArray("fail=probe-reply:negative") << false << silent;
-    QTest::newRow("probe reply empty") << QByteArray("fail=probe-reply:empty") << false << silent;
-    QTest::newRow("wrong signature") << QByteArray("fail=probe-reply:wrong-signature") << false << silent;
-    QTest::newRow("short probe reply") << QByteArray("fail=probe-reply:short") << false
-                                       << QStringList{"chooseMasterModule Unable to send a feature report."};
-    QTest::newRow("select refused") << QByteArray("fail=select:negative") << false
-                                    << QStringList{"chooseMasterModule Unable to send a feature report."};
-    QTest::newRow("status fails") << QByteArray("fail=status:negative") << false
-                                  << QStringList{"chooseMasterModule Unable to get a feature report."};
-    QTest::newRow("bad status byte") << QByteArray("fail=status:bad-status") << false << silent;
-    // a zero-length status leaves byte 4 at 0, which is a valid module
-    QTest::newRow("status empty") << QByteArray("fail=status:empty") << true << silent;
-    QTest::newRow("information request refused") << QByteArray("fail=information-request:negative") << false
-                                                 << QStringList{"getDeviceInformation Unable to send a feature report."};
-    QTest::newRow("information fails") << QByteArray("fail=information:negative") << false
-                                       << QStringList{"getDeviceInformation Unable to get a feature report."};
-    QTest::newRow("byte 50 zero") << QByteArray("fail=information:zero-ready") << false << silent;
-    QTest::newRow("information short") << QByteArray("fail=information:short") << false << silent;
-    QTest::newRow("information empty") << QByteArray("fail=information:empty") << false << silent;
-    QTest::newRow("mute device") << QByteArray("kind=mute") << false << silent;
-    QTest::newRow("foreign device") << QByteArray("kind=foreign") << false << silent;
-    QTest::newRow("cannot open") << QByteArray("open=fails") << false
-                                 << QStringList{"unable to open device",
-                                                "open device faile QVariant(QString, \"/fake/hidraw0\")"};
-}
-
-void TestHidEnumerate::identification()
-{
-    QFETCH(QByteArray, keys);
-    QFETCH(bool, accepted);
-    QFETCH(QStringList, messages);
-
-    addDevice(keys.constData());
-    hidEnumerate hid;
-    QSignalSpy finished(&hid, &hidEnumerate::hidFinished);
-    hid.enumerate();
-
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(g_messages, messages);
-    QCOMPARE(hid.getDevlist().size(), accepted ? 1 : 0);
-    QCOMPARE(FakeHid::openHandles(), accepted ? 1 : 0);
-    QCOMPARE(hid.getFWver(), accepted ? QStringLiteral("01.0.107") : QString());
-    QCOMPARE(hid.getUPver(), accepted ? QStringLiteral("V1.1.104") : QString());
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::exactPackets()
-{
-    addDevice("");
-    hidEnumerate hid;
-    hid.enumerate();
-
-    QCOMPARE(functions(), (QStringList{"hid_enumerate", "hid_init", "hid_open_path",
-                                       "hid_send_feature_report", "hid_get_feature_report",
-                                       "hid_send_feature_report", "hid_get_feature_report",
-                                       "hid_send_feature_report", "hid_get_feature_report",
-                                       "hid_free_enumeration"}));
-    const std::vector<FakeHid::Call> sends = FakeHid::calls("hid_send_feature_report");
-    const std::vector<FakeHid::Call> reads = FakeHid::calls("hid_get_feature_report");
-
-    QByteArray probe = QByteArray::fromHex("01 46 55 FF 45 4E 2D");
-    probe.append(505, '\0');
-    QCOMPARE(sends[0].length, size_t(512));
-    QCOMPARE(bytes(sends[0].bytes), probe);
-    // the select packet echoes the device's probe reply (bytes 1, 2, 4..27)
-    QCOMPARE(sends[1].length, size_t(29));
-    QCOMPARE(bytes(sends[1].bytes),
-             QByteArray::fromHex("824655801415161718191a1b1c1d1e1f202122232425262728292a2b0f"));
-    QCOMPARE(sends[2].length, size_t(8));
-    QCOMPARE(bytes(sends[2].bytes), QByteArray::fromHex("92465590004449B8"));
-
-    const QVector<QPair<int, char>> expectedReads = {{33, '\x81'}, {6, '\x02'}, {80, '\x12'}};
-    for (int i = 0; i < expectedReads.size(); ++i) {
-        QByteArray buffer(expectedReads[i].first, '\0');
-        buffer[0] = expectedReads[i].second;
-        QCOMPARE(reads[size_t(i)].length, size_t(expectedReads[i].first));
-        QCOMPARE(bytes(reads[size_t(i)].bytes), buffer);
-    }
-}
-
-void TestHidEnumerate::deviceRecord_data()
-{
-    QTest::addColumn<QByteArray>("keys");
-    QTest::addColumn<QVariantMap>("record");
-
-    QVariantMap full{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
-                     {"path", "/fake/hidraw0"}, {"pid", "0048"}, {"release_number", 0x0104},
-                     {"serial_number", "RT48PX-0001"}, {"ucode", 0}, {"vid", "f0e1"}};
-    QTest::newRow("defaults") << QByteArray("") << full;
-
-    QVariantMap ids = full;
-    ids["vid"] = "0001";
-    ids["pid"] = "abcd";
-    ids["release_number"] = 0xfffe;
-    ids["interface_number"] = 3;
-    QTest::newRow("ids padded, lower case") << QByteArray("vid=1 pid=ABCD release=fffe interface=3") << ids;
-
-    QVariantMap cut = full;
-    cut["path"] = "\\\\?\\hid#vid_f0e1&pid_0048#7&1b";
-    QTest::newRow("path cut at the last #")
-        << QByteArray("path=\\\\?\\hid#vid_f0e1&pid_0048#7&1b#{4d1e55b2-f16f-11cf-88cb-001111000030}") << cut;
-
-    QVariantMap missing = full;
-    missing["manufacturer"] = QString();
-    missing["modelname"] = QString();
-    missing["serial_number"] = QString();
-    QTest::newRow("missing strings") << QByteArray("manufacturer=- product=- serial=-") << missing;
-}
-
-void TestHidEnumerate::deviceRecord()
-{
-    QFETCH(QByteArray, keys);
-    QFETCH(QVariantMap, record);
-
-    addDevice(keys.constData());
-    hidEnumerate hid;
-    hid.enumerate();
-    QCOMPARE(hid.getDevlist().size(), 1);
-    const QVariant entry = hid.getDevlist().first();
-    QCOMPARE(entry.userType(), int(QMetaType::QVariantMap));
-    const QVariantMap actual = entry.toMap();
-    QCOMPARE(actual.keys(), record.keys());
-    for (auto it = record.cbegin(); it != record.cend(); ++it) {
-        QCOMPARE(actual.value(it.key()).userType(), it.value().userType());
-        QCOMPARE(actual.value(it.key()), it.value());
-    }
-}
-
-void TestHidEnumerate::firstAcceptedDeviceWins()
-{
-    addDevice("kind=mute");
-    addDevice("kind=foreign");
-    addDevice("fail=information:zero-ready");
-    addDevice("microcode=V1R1100");
-    addDevice("microcode=V2R0000");
-    hidEnumerate hid;
-    hid.enumerate();
-
-    QCOMPARE(opened(), (QVector<int>{0, 1, 2, 3}));
-    QCOMPARE(closed(), (QVector<int>{0, 1, 2}));
-    for (int refused : {0, 1, 2})
-        QCOMPARE(FakeHid::device(refused).probesReceived(), refused == 0 ? 0 : 1);
-    QCOMPARE(FakeHid::device(4).probesReceived(), 0);
-    QCOMPARE(hid.getDevlist().size(), 1);
-    QCOMPARE(hid.getDevlist().first().toMap().value("path").toString(), QStringLiteral("/fake/hidraw3"));
-    QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.100"));
-    // every device that opened got the probe, the mute one included
-    int probesToMute = 0;
-    for (const FakeHid::Call &call : FakeHid::calls("hid_send_feature_report"))
-        probesToMute += (call.device == 0 && call.bytes.at(0) == 0x01) ? 1 : 0;
-    QCOMPARE(probesToMute, 1);
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::devlistIsReplaced()
-{
-    addDevice("");
-    hidEnumerate hid;
-    QSignalSpy finished(&hid, &hidEnumerate::hidFinished);
-    hid.enumerate();
-    hid.enumerate();
-    QCOMPARE(finished.count(), 2);
-    QCOMPARE(hid.getDevlist().size(), 1);
-    // the device kept open by the first search is closed before it is opened again
-    QCOMPARE(opened(), (QVector<int>{0, 0}));
-    QCOMPARE(closed(), (QVector<int>{0}));
-    QCOMPARE(FakeHid::openHandles(), 1);
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::versionsKeptWhenNothingFound()
-{
-    const int device = addDevice("firmware=02R0200 microcode=V1R1105");
-    hidEnumerate hid;
-    hid.enumerate();
-    QCOMPARE(hid.getFWver(), QStringLiteral("02.0.200"));
-    FakeHid::device(device).config().failStep = Rt48px::Step::Information;
-    FakeHid::device(device).config().microcode = "V9R9999";
-    hid.enumerate();
-    QVERIFY(hid.getDevlist().isEmpty());
-    QCOMPARE(hid.getFWver(), QStringLiteral("02.0.200"));
-    QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.105"));
-    QCOMPARE(FakeHid::openHandles(), 0);
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::noDeviceAtAll()
-{
-    hidEnumerate hid;
-    QSignalSpy finished(&hid, &hidEnumerate::hidFinished);
-    hid.enumerate();
-    QCOMPARE(finished.count(), 1);
-    QVERIFY(hid.getDevlist().isEmpty());
-    QCOMPARE(functions(), (QStringList{"hid_enumerate", "hid_free_enumeration"}));
-    QCOMPARE(FakeHid::calls("hid_free_enumeration").front().result, 0);   // freed with null
-    QVERIFY(!hid.opendev());
-    QCOMPARE(FakeHid::calls("hid_free_enumeration").size(), size_t(2));
-    QVERIFY(g_messages.isEmpty());
-}
-
-void TestHidEnumerate::opendev_data()
-{
-    QTest::addColumn<QByteArrayList>("devices");
-    QTest::addColumn<int>("kept");   // -1: none
-
-    QTest::newRow("rt48px") << QByteArrayList{""} << 0;
-    QTest::newRow("mute first") << QByteArrayList{"kind=mute", ""} << 1;
-    QTest::newRow("foreign takes the probe") << QByteArrayList{"kind=foreign", ""} << 0;
-    QTest::newRow("unopenable first") << QByteArrayList{"open=fails", ""} << 1;
-    QTest::newRow("no signature check") << QByteArrayList{"fail=probe-reply:wrong-signature"} << 0;
-    QTest::newRow("none takes the probe") << QByteArrayList{"kind=mute", "open=fails", "fail=probe"} << -1;
-}
-
-void TestHidEnumerate::opendev()
-{
-    QFETCH(QByteArrayList, devices);
-    QFETCH(int, kept);
-    for (const QByteArray &keys : devices)
-        addDevice(keys.constData());
-
-    hidEnumerate hid;
-    QCOMPARE(hid.opendev(), kept >= 0);
-    QCOMPARE(FakeHid::openHandles(), kept >= 0 ? 1 : 0);
-    QVERIFY(FakeHid::calls("hid_get_feature_report").empty());
-    const std::vector<FakeHid::Call> sends = FakeHid::calls("hid_send_feature_report");
-    for (const FakeHid::Call &call : sends) {
-        QCOMPARE(call.length, size_t(512));
-        QCOMPARE(bytes(call.bytes).left(7), QByteArray::fromHex("014655FF454E2D"));
-    }
-    if (kept >= 0)
-        QCOMPARE(sends.back().device, kept);
-    QVERIFY(!opened().contains(kept + 1) || kept < 0);
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::opendevClosesDeviceOfEnumerate()
-{
-    addDevice("");
-    hidEnumerate hid;
-    hid.enumerate();
-    QVERIFY(hid.opendev());
-    QCOMPARE(closed(), (QVector<int>{0}));
-    QCOMPARE(FakeHid::openHandles(), 1);
-    verifyInitExitPairing();
-}
-
-void TestHidEnumerate::send0XA0()
-{
-    const int device = addDevice("");
-    hidEnumerate hid;
-    QVERIFY(hid.opendev());
-    FakeHid::clearTranscript();
-    QVERIFY(hid.send0XA0());
-    QCOMPARE(functions(), (QStringList{"hid_send_feature_report", "hid_close", "hid_exit"}));
-    const FakeHid::Call command = FakeHid::calls("hid_send_feature_report").front();
-    QCOMPARE(command.length, size_t(8));
-    QCOMPARE(bytes(command.bytes), QByteArray::fromHex("A24655A0004354D2"));
-    QCOMPARE(FakeHid::device(device).commandsReceived(), 1);
-    QCOMPARE(FakeHid::openHandles(), 0);
-}
-
-void TestHidEnumerate::send0XA0WithoutDevice()
-{
-    addDevice("");
-    hidEnumerate hid;
-    QVERIFY(hid.send0XA0());
-    QVERIFY(FakeHid::transcript().empty());   // no null device handed to hidapi
-    QVERIFY(!hid.send0XFF());
-    QCOMPARE(g_messages, QStringList{"0xff send failed"});
-    QVERIFY(FakeHid::transcript().empty());
-}
-
-void TestHidEnumerate::send0XFF_data()
-{
-    QTest::addColumn<QByteArray>("keys");
-    QTest::addColumn<bool>("result");
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("confirmed") << QByteArray("") << true << QStringList();
-    QTest::newRow("short confirmation") << QByteArray("fail=confirmation:short") << true << QStringList();
-    QTest::newRow("empty confirmation") << QByteArray("fail=confirmation:empty") << false
-                                        << QStringList{"0xff get fails"};
-    QTest::newRow("confirmation fails") << QByteArray("fail=confirmation:negative") << false
-                                        << QStringList{"0xff get fails"};
-}
-
-void TestHidEnumerate::send0XFF()
-{
-    QFETCH(QByteArray, keys);
-    QFETCH(bool, result);
-    QFETCH(QStringList, messages);
-
-    addDevice(keys.constData());
-    hidEnumerate hid;
-    QVERIFY(hid.opendev());
-    FakeHid::clearTranscript();
-    QCOMPARE(hid.send0XFF(), result);
-    QCOMPARE(g_messages, messages);
-
-    const FakeHid::Call probe = FakeHid::calls("hid_send_feature_report").front();
-    QCOMPARE(probe.length, size_t(7));
-    QCOMPARE(bytes(probe.bytes), QByteArray::fromHex("014655FF454E2D"));
-    const FakeHid::Call read = FakeHid::calls("hid_get_feature_report").front();
-    QCOMPARE(read.length, size_t(7));
-    QCOMPARE(bytes(read.bytes), QByteArray::fromHex("22000000000000"));
-    QCOMPARE(FakeHid::openHandles(), result ? 0 : 1);
-    QCOMPARE(FakeHid::calls("hid_exit").size(), size_t(result ? 1 : 0));
-
-    // a failed confirmation keeps the device: the next send goes to it again
-    if (!result) {
-        FakeHid::device(0).config().failStep = Rt48px::Step::None;
-        QVERIFY(hid.send0XFF());
-        QCOMPARE(FakeHid::openHandles(), 0);
-    }
-}
-
-void TestHidEnumerate::destructorCloses()
-{
-    addDevice("");
+    void identification_data()
     {
+        QTest::addColumn<QByteArray>("keys");   // null: no device at all
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("messages");
+
+        const QStringList silent;
+        const QStringList selectFails{"chooseMasterModule Unable to send a feature report."};
+        QTest::newRow("accepted") << QByteArray("") << true << silent;
+        QTest::newRow("no device") << QByteArray() << false << silent;
+        QTest::newRow("probe send fails") << QByteArray("fail=probe") << false << silent;
+        QTest::newRow("probe reply fails") << QByteArray("fail=probe-reply") << false << silent;
+        QTest::newRow("wrong signature") << QByteArray("fail=probe-reply:wrong-signature") << false << silent;
+        QTest::newRow("short probe reply") << QByteArray("fail=probe-reply:short") << false << selectFails;
+        QTest::newRow("select refused") << QByteArray("fail=select") << false << selectFails;
+        QTest::newRow("status fails") << QByteArray("fail=status") << false
+                                      << QStringList{"chooseMasterModule Unable to get a feature report."};
+        QTest::newRow("bad status byte") << QByteArray("fail=status:bad-status") << false << silent;
+        // a zero-length status leaves byte 4 at 0, which is a valid module
+        QTest::newRow("status empty") << QByteArray("fail=status:empty") << true << silent;
+        QTest::newRow("information request refused") << QByteArray("fail=information-request") << false
+            << QStringList{"getDeviceInformation Unable to send a feature report."};
+        QTest::newRow("information fails") << QByteArray("fail=information") << false
+                                           << QStringList{"getDeviceInformation Unable to get a feature report."};
+        QTest::newRow("byte 50 zero") << QByteArray("fail=information:zero-ready") << false << silent;
+        QTest::newRow("information empty") << QByteArray("fail=information:empty") << false << silent;
+        QTest::newRow("cannot open") << QByteArray("open=fails") << false
+            << QStringList{"unable to open device", "open device faile QVariant(QString, \"/fake/hidraw0\")"};
+    }
+    void identification()
+    {
+        QFETCH(QByteArray, keys);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, messages);
+
+        if (!keys.isNull())
+            addDevice(keys);
+        auto hid = std::make_unique<hidEnumerate>();
+        QSignalSpy finished(hid.get(), &hidEnumerate::hidFinished);
+        hid->enumerate();
+
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(DeviceTest::messages, messages);
+        QCOMPARE(hid->getDevlist().size(), accepted ? 1 : 0);
+        QCOMPARE(FakeHid::openHandles(), accepted ? 1 : 0);
+        QCOMPARE(hid->getFWver(), accepted ? QStringLiteral("01.0.107") : QString());
+        QCOMPARE(hid->getUPver(), accepted ? QStringLiteral("V1.1.104") : QString());
+        hid.reset();   // the destructor closes the accepted device
+        QCOMPARE(FakeHid::openHandles(), 0);
+        verifyInitExitPairing();
+    }
+
+    void exactPackets()
+    {
+        addDevice("");
         hidEnumerate hid;
         hid.enumerate();
-        QCOMPARE(FakeHid::openHandles(), 1);
+        // the select packet echoes the device's probe reply (bytes 1, 2, 4..27)
+        QCOMPARE(trace(), (QStringList{"enumerate", "init", "open_path", kProbe, report("get", 33, "81"),
+                                       report("send", 29, "824655801415161718191a1b1c1d1e1f202122232425262728292a2b0f"),
+                                       report("get", 6, "02"), report("send", 8, "92465590004449b8"),
+                                       report("get", 80, "12"), "free_enumeration"}));
     }
-    QCOMPARE(FakeHid::openHandles(), 0);
-    verifyInitExitPairing();
-}
 
-void TestHidEnumerate::initFailure()
-{
-    addDevice("");
-    FakeHid::setInitResult(-1);
-    hidEnumerate hid;
-    hid.enumerate();
-    QVERIFY(hid.getDevlist().isEmpty());
-    QVERIFY(FakeHid::calls("hid_open_path").empty());
-    QVERIFY(FakeHid::calls("hid_exit").empty());
-    QCOMPARE(g_messages, QStringList{"open device faile QVariant(QString, \"/fake/hidraw0\")"});
-}
+    void initFails()
+    {
+        addDevice("");
+        FakeHid::setInitResult(-1);
+        hidEnumerate hid;
+        hid.enumerate();
+        QVERIFY(hid.getDevlist().isEmpty());
+        QCOMPARE(trace(), (QStringList{"enumerate", "init", "free_enumeration"}));
+        QCOMPARE(messages, QStringList{"open device faile QVariant(QString, \"/fake/hidraw0\")"});
+    }
 
-void TestHidEnumerate::ucodeFromConfig_data()
-{
-    QTest::addColumn<QByteArray>("config");   // empty: no file
-    QTest::addColumn<QByteArray>("microcode");
-    QTest::addColumn<int>("ucode");
-    QTest::addColumn<QString>("compareStatusAfter");
+    void deviceRecord_data()
+    {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<QVariantMap>("record");
 
-    QTest::newRow("no file, default version") << QByteArray() << QByteArray("V1R1104") << 0 << "true";
-    QTest::newRow("no file, higher") << QByteArray() << QByteArray("V1R1105") << 1 << "true";
-    QTest::newRow("lower") << QByteArray("needUp4k=1.1.104\ncompareStatus=true\n") << QByteArray("V1R1103") << 1 << "true";
-    QTest::newRow("equal") << QByteArray("needUp4k=1.1.104\ncompareStatus=true\n") << QByteArray("V1R1104") << 0 << "true";
-    QTest::newRow("check off") << QByteArray("needUp4k=1.1.104\ncompareStatus=false\n") << QByteArray("V0R0001") << 0 << "false";
-    QTest::newRow("TRUE repaired") << QByteArray("needUp4k=1.1.104\ncompareStatus=TRUE\n") << QByteArray("V0R0001") << 1 << "true";
-    QTest::newRow("empty needUp4k") << QByteArray("needUp4k=\ncompareStatus=true\n") << QByteArray("V1R1104") << 1 << "true";
-    QTest::newRow("lower-case v stays") << QByteArray("needUp4k=1.1.104\n") << QByteArray("v1R1104") << 1 << "true";
-}
+        const QVariantMap full{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
+                               {"path", "/fake/hidraw0"}, {"pid", "0048"}, {"release_number", 0x0104},
+                               {"serial_number", "RT48PX-0001"}, {"ucode", 0}, {"vid", "f0e1"}};
+        auto with = [&full](const QVariantMap &changes) {
+            QVariantMap record = full;
+            record.insert(changes);
+            return record;
+        };
+        QTest::newRow("defaults") << QByteArray("") << full;
+        QTest::newRow("ids padded, lower case") << QByteArray("vid=1 pid=ABCD release=fffe interface=3")
+            << with({{"vid", "0001"}, {"pid", "abcd"}, {"release_number", 0xfffe}, {"interface_number", 3}});
+        QTest::newRow("path cut at the last #")
+            << QByteArray("path=\\\\?\\hid#vid_f0e1&pid_0048#7&1b#{4d1e55b2-f16f-11cf-88cb-001111000030}")
+            << with({{"path", "\\\\?\\hid#vid_f0e1&pid_0048#7&1b"}});
+        QTest::newRow("path starting with #") << QByteArray("path=#abc") << with({{"path", ""}});
+        QTest::newRow("missing strings") << QByteArray("manufacturer=- product=- serial=-")
+            << with({{"manufacturer", QString()}, {"modelname", QString()}, {"serial_number", QString()}});
+        QTest::newRow("micro-code differs") << QByteArray("microcode=V1R1105") << with({{"ucode", 1}});
+    }
+    void deviceRecord()
+    {
+        QFETCH(QByteArray, keys);
+        QFETCH(QVariantMap, record);
 
-void TestHidEnumerate::ucodeFromConfig()
-{
-    QFETCH(QByteArray, config);
-    QFETCH(QByteArray, microcode);
-    QFETCH(int, ucode);
-    QFETCH(QString, compareStatusAfter);
+        addDevice(keys);
+        hidEnumerate hid;
+        hid.enumerate();
+        QCOMPARE(hid.getDevlist().size(), 1);
+        const QVariantMap actual = hid.getDevlist().first().toMap();
+        for (const QString &key : record.keys())
+            QCOMPARE(actual[key].userType(), record[key].userType());
+        QCOMPARE(actual, record);
+        // the policy wrote its defaults to the program folder's config.ini
+        QSettings settings(DeviceTest::configPath(), QSettings::IniFormat);
+        QVERIFY(settings.contains("needUp4k") && settings.contains("compareStatus"));
+    }
 
-    if (!config.isEmpty())
-        writeConfig(config);
-    Rt48px::DeviceConfig device;
-    device.microcode = microcode.toStdString();
-    FakeHid::addDevice(device);
-    hidEnumerate hid;
-    hid.enumerate();
-    QCOMPARE(hid.getDevlist().size(), 1);
-    QCOMPARE(hid.getDevlist().first().toMap().value("ucode"), QVariant(ucode));
+    void firstAcceptedDeviceWins()
+    {
+        for (const char *keys : {"kind=mute", "kind=foreign", "fail=information:zero-ready", "microcode=V1R1100", ""})
+            addDevice(keys);
+        hidEnumerate hid;
+        hid.enumerate();
+        // every device before the RT48PX got the probe and was closed again
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 1, 2, 3}));
+        QCOMPARE(devices("hid_send_feature_report", 0x01), (QVector<int>{0, 1, 2, 3}));
+        QCOMPARE(devices("hid_close"), (QVector<int>{0, 1, 2}));
+        QCOMPARE(hid.getDevlist().size(), 1);
+        QCOMPARE(hid.getDevlist().first().toMap().value("path").toString(), QStringLiteral("/fake/hidraw3"));
+        QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.100"));
+        verifyInitExitPairing();
+    }
 
-    QSettings settings(configPath(), QSettings::IniFormat);
-    QCOMPARE(settings.value("compareStatus").toString(), compareStatusAfter);
-    QVERIFY(settings.contains("needUp4k"));
-}
+    void repeatedCalls()
+    {
+        Rt48px::DeviceConfig &device = FakeHid::device(addDevice("firmware=02R0200 microcode=V1R1105")).config();
+        hidEnumerate hid;
+        QSignalSpy finished(&hid, &hidEnumerate::hidFinished);
+        hid.enumerate();
+        hid.enumerate();
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(hid.getDevlist().size(), 1);   // replaced, not appended
+        QVERIFY(hid.opendev());
+        // the device kept open by each call is closed before it is opened again
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 0, 0}));
+        QCOMPARE(devices("hid_close"), (QVector<int>{0, 0}));
 
-int main(int argc, char **argv)
-{
-    if (ProgramFolderCopy::needed())
-        return ProgramFolderCopy::run(argc, argv);
-    QCoreApplication app(argc, argv);
-    TestHidEnumerate test;
-    return QTest::qExec(&test, argc, argv);
-}
+        // a search that finds nothing empties the list and keeps the last versions
+        device.failStep = Rt48px::Step::Information;
+        device.fault = Rt48px::Fault::ZeroReady;
+        device.microcode = "V9R9999";
+        hid.enumerate();
+        QVERIFY(hid.getDevlist().isEmpty());
+        QCOMPARE(hid.getFWver(), QStringLiteral("02.0.200"));
+        QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.105"));
+        QCOMPARE(FakeHid::openHandles(), 0);
+        verifyInitExitPairing();
+    }
 
+    void opendev()
+    {
+        for (const char *keys : {"kind=mute", "open=fails", "kind=foreign", ""})
+            addDevice(keys);
+        hidEnumerate hid;
+        QVERIFY(hid.opendev());
+        // the first device that takes the probe stays open; nothing is read
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 1, 2}));
+        QCOMPARE(devices("hid_close"), (QVector<int>{0}));
+        QCOMPARE(devices("hid_send_feature_report"), (QVector<int>{0, 2}));
+        for (const QString &call : trace())
+            QVERIFY2(!call.contains(QLatin1String("feature_report")) || call == kProbe, qPrintable(call));
+        verifyInitExitPairing();
+
+        // none takes the probe: every device is closed again, the one kept before included
+        for (int device : {2, 3})
+            FakeHid::device(device).config().kind = Rt48px::Kind::Mute;
+        QVERIFY(!hid.opendev());
+        QCOMPARE(FakeHid::openHandles(), 0);
+        verifyInitExitPairing();
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QStringList>("messages");
+
+        const QStringList none;
+        const QStringList confirm{report("send", 7, "014655ff454e2d"), report("get", 7, "22")};
+        const QStringList closing{"close", "exit"};
+        const QStringList getFails{"0xff get fails"};
+        QTest::newRow("0xA0") << QByteArray("") << 0xA0 << true
+                              << QStringList{report("send", 8, "a24655a0004354d2")} + closing << none;
+        QTest::newRow("0xFF") << QByteArray("") << 0xFF << true << confirm + closing << none;
+        QTest::newRow("0xFF short reply") << QByteArray("fail=confirmation:short") << 0xFF << true
+                                          << confirm + closing << none;
+        QTest::newRow("0xFF empty reply") << QByteArray("fail=confirmation:empty") << 0xFF << false << confirm
+                                          << getFails;
+        QTest::newRow("0xFF read fails") << QByteArray("fail=confirmation") << 0xFF << false << confirm << getFails;
+        // no null device handed to hidapi
+        QTest::newRow("0xA0 without device") << QByteArray("open=fails") << 0xA0 << true << none << none;
+        QTest::newRow("0xFF without device") << QByteArray("open=fails") << 0xFF << false << none
+                                             << QStringList{"0xff send failed"};
+    }
+    void commands()
+    {
+        QFETCH(QByteArray, keys);
+        QFETCH(int, command);
+        QFETCH(bool, result);
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, messages);
+
+        addDevice(keys);
+        hidEnumerate hid;
+        hid.opendev();
+        FakeHid::clearTranscript();
+        DeviceTest::messages.clear();
+        QCOMPARE(command == 0xA0 ? hid.send0XA0() : hid.send0XFF(), result);
+        QCOMPARE(trace(), calls);
+        QCOMPARE(DeviceTest::messages, messages);
+        // a failed confirmation keeps the device: the next one goes to it again
+        if (FakeHid::openHandles() == 1) {
+            FakeHid::device(0).config().failStep = Rt48px::Step::None;
+            QVERIFY(hid.send0XFF());
+        }
+        QCOMPARE(FakeHid::openHandles(), 0);
+    }
+};
+
+DEVICE_TEST_MAIN(TestHidEnumerate)
 #include "tst_hidenumerate.moc"
