@@ -1,6 +1,7 @@
 // A reference program for the start-up benchmark: the same application set-up
 // as the wizard (widgets application, software scene graph, QML engine) showing
-// either a bare window or a window with the wizard's QML imports.
+// a bare window ("bare"), a window with the wizard's QML imports ("imports"), or
+// that window with the start screen's picture and texts ("content").
 #include <QApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>

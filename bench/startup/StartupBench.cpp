@@ -164,6 +164,7 @@ int main(int argc, char *argv[])
     const std::vector<Subject> subjects = {
         {"bare Qt Quick window", {baseline, "bare"}},
         {"window with the wizard's imports", {baseline, "imports"}},
+        {"same, with the start screen's picture and texts", {baseline, "content"}},
         {"upvane", {(work / "program" / "upvane").string()}},
     };
 
