@@ -72,7 +72,7 @@ public:
         engine.rootContext()->setContextProperties(
             {{"event", QVariant::fromValue<QObject *>(&event)}, {"io", QVariant::fromValue<QObject *>(&io)},
              {"process", QVariant::fromValue<QObject *>(&process)}, {"ap_ver", "1.1.107"}, {"FWVer", "1.1.107"},
-             {"CodeVer", "1.1.104"}});
+             {"CodeVer", "1.1.104"}, {"logFolder", QUrl::fromLocalFile(QDir::tempPath())}});
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         if (!engine.rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());

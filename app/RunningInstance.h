@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Whether a wizard instance is running, asked without connecting to it: the
+// running instance never learns of the question (a connection would make it
+// log a hand-over and raise its window).
+class RunningInstance
+{
+public:
+    // True when something listens at the single-instance address `address`
+    // (InstanceAddress::forName). Linux: a listening socket bound to that path in
+    // /proc/net/unix. Windows: a pipe of that name exists. False when it cannot
+    // be told (no /proc): never fails.
+    static bool isListening(const QString &address);
+};
