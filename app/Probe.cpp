@@ -4,6 +4,7 @@
 #include "RunningInstance.h"
 #include "hidEnumerate.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -14,6 +15,13 @@ void Probe::run(const QString &instanceAddress, const QString &configPath, Probe
         report.wizardRunning = true;
         return;
     }
+    // The search repairs config.ini's policy keys when it accepts a device, as
+    // the wizard's does; the probe leaves the file as it found it.
+    QFile config(configPath);
+    const bool existed = config.exists();
+    const QByteArray before = existed && config.open(QIODevice::ReadOnly) ? config.readAll() : QByteArray();
+    config.close();
+
     hidEnumerate hid;
     hid.enumerate();
     report.devices = hid.lastSearch();
@@ -22,6 +30,17 @@ void Probe::run(const QString &instanceAddress, const QString &configPath, Probe
         report.microcode = hid.getUPver();
     }
     // The accepted device is closed when `hid` goes: no command is ever sent.
+
+    if (!existed) {
+        QFile::remove(configPath);
+    } else if (report.config.state == ProbeReport::ConfigState::Ok
+               || report.config.state == ProbeReport::ConfigState::Malformed) {
+        if (config.open(QIODevice::ReadOnly) && config.readAll() != before) {
+            config.close();
+            if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                config.write(before);
+        }
+    }
 }
 
 void Probe::readConfig(const QString &path, ProbeReport &report)

@@ -10,10 +10,11 @@ class Probe
 {
 public:
     // Fills `report`: refuses (wizardRunning, no search) when a wizard instance
-    // listens at `instanceAddress`; else reads config.ini at `configPath` without
-    // writing it and searches once with hidEnumerate (which, like the wizard's
-    // search, writes the policy defaults to config.ini when it accepts a device).
-    // Never fails: what goes wrong is in the report.
+    // listens at `instanceAddress`; else reads config.ini at `configPath` and
+    // searches once with hidEnumerate, exactly as the wizard does. config.ini is
+    // left as it was found (the search writes the policy defaults into it when it
+    // accepts a device; they are taken out again). Never fails: what goes wrong
+    // is in the report.
     static void run(const QString &instanceAddress, const QString &configPath, ProbeReport &report);
 
     // config.ini as the probe reports it. Never fails.
