@@ -48,7 +48,6 @@ int Command::run(const CommandLine::Options &options, int &argc, char **argv)
         break;
     }
 
-    MessageLog::open(MessageLog::defaultFolder());
     MessageLog::setQuiet(true);   // the search's own lines would mix with the report
     ProbeReport report;
     report.program = QCoreApplication::applicationName();
@@ -56,6 +55,9 @@ int Command::run(const CommandLine::Options &options, int &argc, char **argv)
     Probe::run(InstanceAddress::forName(QSingleApplication::serverName()), VersionPolicy::settingsPath(), report);
     const int code = report.exitCode();
     qInfo().noquote() << QStringLiteral("probe: exit code %1").arg(code);
+    // The search goes to the log too, but a running wizard keeps its log to itself.
+    if (!report.wizardRunning)
+        MessageLog::open(MessageLog::defaultFolder());
 
     print(stdout, options.json ? QString::fromUtf8(report.json()) : report.text());
     const QStringList errors = report.errors();

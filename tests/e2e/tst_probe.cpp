@@ -223,6 +223,7 @@ private slots:
         const QString log = env.appDataDir() + QStringLiteral("/logs/upvane.log");
         QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains(QLatin1String("page: start")), 30000);
 
+        const QString logBefore = readAll(log);
         for (const QStringList &args : {QStringList{"--probe"}, QStringList{"--probe", "--json"}}) {
             const Run run = runProgram(env, args);
             QCOMPARE(run.exitCode, 2);
@@ -232,6 +233,7 @@ private slots:
                 QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("searched")).toBool(true), false);
             }
         }
+        QVERIFY(!readAll(log).mid(logBefore.size()).contains(QLatin1String("probe:")));   // its log is the wizard's alone
         // A later start that does hand over is the first thing the wizard hears of.
         QCOMPARE(runProgram(env, {QStringLiteral("hello")}).exitCode, 0);
         QString output;
