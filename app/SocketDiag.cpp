@@ -39,32 +39,44 @@ QByteArray listenersRequest(quint32 sequence)
 
 Scan scan(const QByteArray &datagram, quint64 inode, quint32 device)
 {
-    // Copied so that the netlink macros see aligned memory.
-    QByteArray bytes = datagram;
-    auto *header = reinterpret_cast<nlmsghdr *>(bytes.data());
-    int left = bytes.size();
-    for (; NLMSG_OK(header, left); header = NLMSG_NEXT(header, left)) {
-        if (header->nlmsg_type == NLMSG_DONE)
-            return Scan::End;
-        if (header->nlmsg_type == NLMSG_ERROR)
+    // Read with memcpy: the datagram's bytes need not be aligned for the structs.
+    const int total = datagram.size();
+    int at = 0;
+    while (at < total) {
+        nlmsghdr header;
+        if (total - at < int(sizeof header))
             return Scan::Failed;
-        if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY || header->nlmsg_len < NLMSG_LENGTH(sizeof(unix_diag_msg)))
-            continue;
-        const auto *message = static_cast<const unix_diag_msg *>(NLMSG_DATA(header));
-        if (message->udiag_state != kListen)
-            continue;
-        auto *attribute = reinterpret_cast<rtattr *>(const_cast<unix_diag_msg *>(message) + 1);
-        int attributes = static_cast<int>(header->nlmsg_len - NLMSG_LENGTH(sizeof(unix_diag_msg)));
-        for (; RTA_OK(attribute, attributes); attribute = RTA_NEXT(attribute, attributes)) {
-            if (attribute->rta_type != UNIX_DIAG_VFS || RTA_PAYLOAD(attribute) < sizeof(unix_diag_vfs))
-                continue;
-            unix_diag_vfs vfs;
-            std::memcpy(&vfs, RTA_DATA(attribute), sizeof vfs);
-            if (vfs.udiag_vfs_ino == inode && vfs.udiag_vfs_dev == device)
-                return Scan::Found;
+        std::memcpy(&header, datagram.constData() + at, sizeof header);
+        const int length = int(header.nlmsg_len);
+        if (length < int(sizeof header) || length > total - at)
+            return Scan::Failed;
+        if (header.nlmsg_type == NLMSG_DONE)
+            return Scan::End;
+        if (header.nlmsg_type == NLMSG_ERROR)
+            return Scan::Failed;
+        const int body = at + int(NLMSG_HDRLEN);
+        if (header.nlmsg_type == SOCK_DIAG_BY_FAMILY && length >= int(NLMSG_LENGTH(sizeof(unix_diag_msg)))) {
+            unix_diag_msg message;
+            std::memcpy(&message, datagram.constData() + body, sizeof message);
+            int attribute = body + int(NLMSG_ALIGN(sizeof message));
+            const int end = at + length;
+            while (message.udiag_state == kListen && end - attribute >= int(sizeof(rtattr))) {
+                rtattr head;
+                std::memcpy(&head, datagram.constData() + attribute, sizeof head);
+                if (head.rta_len < sizeof head || int(head.rta_len) > end - attribute)
+                    break;
+                if (head.rta_type == UNIX_DIAG_VFS && head.rta_len >= RTA_LENGTH(sizeof(unix_diag_vfs))) {
+                    unix_diag_vfs vfs;
+                    std::memcpy(&vfs, datagram.constData() + attribute + RTA_LENGTH(0), sizeof vfs);
+                    if (vfs.udiag_vfs_ino == inode && vfs.udiag_vfs_dev == device)
+                        return Scan::Found;
+                }
+                attribute += int(RTA_ALIGN(head.rta_len));
+            }
         }
+        at += int(NLMSG_ALIGN(length));
     }
-    return left == 0 ? Scan::More : Scan::Failed;
+    return Scan::More;
 }
 
 }

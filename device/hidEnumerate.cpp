@@ -222,7 +222,7 @@ void hidEnumerate::logSearch()
         return;
     m_lastLogged = lines;
     for (const QString &line : lines)
-        qCInfo(lcSearch).noquote() << line;
+        qCInfo(lcSearch, "%s", qUtf8Printable(line));
 }
 
 void hidEnumerate::closeDevice()
