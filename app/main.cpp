@@ -1,6 +1,7 @@
 #include "AppVersion.h"
 #include "Command.h"
 #include "CommandLine.h"
+#include "LogFolder.h"
 #include "MessageLog.h"
 #include "ProcessInfo.h"
 #include "QSingleApplication.h"
@@ -48,7 +49,8 @@ int main(int argc, char *argv[])
     engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
     engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
     engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
-    engine.rootContext()->setContextProperty(QStringLiteral("logFolder"), QUrl::fromLocalFile(MessageLog::folder()));
+    LogFolder logFolder(MessageLog::folder());
+    engine.rootContext()->setContextProperty(QStringLiteral("logFolder"), &logFolder);
 
     qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
     QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);

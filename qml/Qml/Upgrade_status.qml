@@ -109,7 +109,7 @@ Item {
             MouseArea {
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor
-                onClicked: Qt.openUrlExternally(logFolder)
+                onClicked: logFolder.open()
             }
         }
     }
