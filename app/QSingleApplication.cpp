@@ -21,11 +21,8 @@ constexpr int kReadTimeoutMs = 1000;
 QSingleApplication::QSingleApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    QCoreApplication::setOrganizationName(kOrganisation);
-    QCoreApplication::setApplicationName(kApplication);
-
-    const QString serverName = QCoreApplication::organizationName() + QCoreApplication::applicationName();
-    const QString address = InstanceAddress::forName(serverName);
+    setIdentity();
+    const QString address = InstanceAddress::forName(serverName());
 
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(address, QIODevice::ReadWrite);
@@ -51,6 +48,17 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
             m_localServer->listen(address);
         }
     }
+}
+
+void QSingleApplication::setIdentity()
+{
+    QCoreApplication::setOrganizationName(kOrganisation);
+    QCoreApplication::setApplicationName(kApplication);
+}
+
+QString QSingleApplication::serverName()
+{
+    return QCoreApplication::organizationName() + QCoreApplication::applicationName();
 }
 
 bool QSingleApplication::isRunning() const

@@ -20,6 +20,12 @@ public:
     // true in a later instance once the hand-over has been attempted.
     bool isRunning() const;
 
+    // Sets the organisation and application names (the constructor does it too);
+    // for programs that run without the wizard's application object.
+    static void setIdentity();
+    // The single-instance server name: organisation name, then application name.
+    static QString serverName();
+
 signals:
     void activeAP();
 

@@ -1,4 +1,8 @@
 #include "AppVersion.h"
+#include "Command.h"
+#include "CommandLine.h"
+#include "LogFolder.h"
+#include "MessageLog.h"
 #include "ProcessInfo.h"
 #include "QSingleApplication.h"
 #include "UpgradeEventFilter.h"
@@ -19,9 +23,20 @@
 
 int main(int argc, char *argv[])
 {
+    MessageLog::install();   // every line also goes to the log file
+
+    // --probe, --help, --version: no window, and no hand-over to a running wizard.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::Options options = CommandLine::parse(arguments);
+    if (options.mode != CommandLine::Mode::Wizard)
+        return Command::run(options, argc, argv);
+
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
     QSingleApplication app(argc, argv);   // hands over and marks itself running when another instance runs
+    MessageLog::open(MessageLog::defaultFolder());
 
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
 
@@ -34,6 +49,8 @@ int main(int argc, char *argv[])
     engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
     engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
     engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
+    LogFolder logFolder(MessageLog::folder());
+    engine.rootContext()->setContextProperty(QStringLiteral("logFolder"), &logFolder);
 
     qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
     QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);

@@ -1,15 +1,19 @@
 #include "hidEnumerate.h"
 
 #include "HidPackets.h"
+#include "SearchLog.h"
 #include "VersionPolicy.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QVariantMap>
 
 #include <hidapi.h>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSearch, "upvane.search", QtInfoMsg)
 
 QString wide(const wchar_t *text)
 {
@@ -48,6 +52,11 @@ QVariantList hidEnumerate::getDevlist() const
     return devlist;
 }
 
+SeenDevices hidEnumerate::lastSearch() const
+{
+    return m_lastSearch;
+}
+
 bool hidEnumerate::send0XA0()
 {
     if (!device)
@@ -75,25 +84,34 @@ bool hidEnumerate::send0XFF()
 void hidEnumerate::enumerate()
 {
     devlist.clear();
+    m_lastSearch.clear();
     hid_device_info *devices = hid_enumerate(0, 0);
-    for (hid_device_info *info = devices; info; info = info->next) {
+    hid_device_info *info = devices;
+    for (; info; info = info->next) {
         QVariantMap record = deviceRecord(*info);
         closeDevice();
         ucodeFlag = false;
         if (!openPath(info->path)) {
             qDebug() << "open device faile" << record.value(QStringLiteral("path"));
+            m_lastSearch.append({record, SeenDevice::Outcome::NotOpened});
             continue;
         }
         if (!identifyDevice()) {
             closeDevice();
+            m_lastSearch.append({record, SeenDevice::Outcome::Refused});
             continue;
         }
         if (ucodeFlag)
             record.insert(QStringLiteral("ucode"), 1);
         devlist.append(record);
+        m_lastSearch.append({record, SeenDevice::Outcome::Accepted});
+        info = info->next;
         break;
     }
+    for (; info; info = info->next)
+        m_lastSearch.append({deviceRecord(*info), SeenDevice::Outcome::NotAsked});
     hid_free_enumeration(devices);
+    logSearch();
     emit hidFinished();
 }
 
@@ -190,6 +208,21 @@ void hidEnumerate::checkVersions()
     QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
+    m_policy = QStringLiteral("config.ini needUp4k \"%1\", compareStatus \"%2\"")
+                   .arg(settings.value(QStringLiteral("needUp4k")).toString(),
+                        settings.value(QStringLiteral("compareStatus")).toString());
+}
+
+void hidEnumerate::logSearch()
+{
+    // The wizard searches every two seconds: only a search that differs from
+    // the one before is written, so a long wait does not push the rest out.
+    const QStringList lines = SearchLog::lines(m_lastSearch, fwVer, upVer, m_policy);
+    if (lines == m_lastLogged)
+        return;
+    m_lastLogged = lines;
+    for (const QString &line : lines)
+        qCInfo(lcSearch, "%s", qUtf8Printable(line));
 }
 
 void hidEnumerate::closeDevice()

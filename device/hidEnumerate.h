@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SeenDevice.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -29,6 +31,11 @@ public:
     ~hidEnumerate() override;   // closes a device that is still open
 
     QVariantList getDevlist() const;
+
+    // Every device the last enumerate() saw, in hidapi's order, and what became
+    // of it; empty before the first. A search that differs from the one before
+    // is written to the log (category "upvane.search", see SearchLog.h).
+    SeenDevices lastSearch() const;
 
 signals:
     // Once at the end of every enumerate(), on the calling thread.
@@ -63,6 +70,8 @@ private:
     void parseVersions(const QByteArray &information);
     // Applies the config.ini policy to upVer; may set ucodeFlag.
     void checkVersions();
+    // Writes the last search to the log when it differs from the one before.
+    void logSearch();
     // hid_close + hid_exit when a device is open; device becomes null.
     void closeDevice();
     // hid_send_feature_report / hid_get_feature_report with a QByteArray buffer.
@@ -74,4 +83,8 @@ private:
     hid_device *device = nullptr;
     QVariantList devlist;
     bool ucodeFlag = false;
+
+    SeenDevices m_lastSearch;
+    QString m_policy;          // the config.ini keys the last checkVersions() used
+    QStringList m_lastLogged;  // the log lines of the last search written
 };

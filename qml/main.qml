@@ -49,6 +49,16 @@ Window {
         id: hidusb
     }
 
+    // The log's account of the wizard: one line for every page shown.
+    Component.onCompleted: console.info("page: start")
+    onMainloadChanged: {
+        if (mainload === "")
+            return
+        var name = mainload.replace("../Qml/", "")
+        var result = name === "Upgrade_status.qml" ? (upSuccess === 1 ? ", success" : ", failure") : ""
+        console.info("page: " + name + ", stage " + operate_device_info.status + result)
+    }
+
     Connections {
         target: hidusb
         function onHidFinished() {

@@ -92,6 +92,26 @@ Item {
                 onClicked: Qt.openUrlExternally(main.supportUrl)
             }
         }
+        // What to send to technical support: the folder holding the log.
+        Text {
+            id: log_link
+            text: qsTr("Open the folder with the log")
+            font.family: notosans.name
+            font.pixelSize: 12
+            font.underline: true
+            color: "#005AA4"
+            anchors.left: link.left
+            anchors.top: link.bottom
+            anchors.topMargin: 12
+            Accessible.role: Accessible.Link
+            Accessible.name: text
+
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: logFolder.open()
+            }
+        }
     }
 
     Rectangle {

@@ -9,12 +9,16 @@
 // beside the program) and the debug lines captured for exact comparison.
 namespace DeviceTest {
 
-inline QStringList messages;   // every message since the last captureMessages()
+inline QStringList messages;      // every plain message since the last captureMessages()
+inline QStringList searchLines;   // the log's account of the searches (category "upvane.search")
 
 inline void captureMessages()
 {
     messages.clear();
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { messages << text; });
+    searchLines.clear();
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &text) {
+        (qstrcmp(context.category, "upvane.search") == 0 ? searchLines : messages) << text;
+    });
 }
 
 inline QString configPath()

@@ -213,6 +213,11 @@ private slots:
         QCOMPARE(hid.getDevlist().size(), 1);
         QCOMPARE(hid.getDevlist().first().toMap().value("path").toString(), QStringLiteral("/fake/hidraw3"));
         QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.100"));
+        QVector<SeenDevice::Outcome> outcomes;
+        for (const SeenDevice &seen : hid.lastSearch())
+            outcomes << seen.outcome;
+        using O = SeenDevice::Outcome;
+        QCOMPARE(outcomes, (QVector<O>{O::Refused, O::Refused, O::Refused, O::Accepted, O::NotAsked}));
         verifyInitExitPairing();
     }
 
@@ -225,6 +230,7 @@ private slots:
         hid.enumerate();
         QCOMPARE(finished.count(), 2);
         QCOMPARE(hid.getDevlist().size(), 1);   // replaced, not appended
+        QCOMPARE(DeviceTest::searchLines.size(), 3);   // the same search is logged once
         QVERIFY(hid.opendev());
         // the device kept open by each call is closed before it is opened again
         QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 0, 0}));
@@ -236,6 +242,7 @@ private slots:
         device.microcode = "V9R9999";
         hid.enumerate();
         QVERIFY(hid.getDevlist().isEmpty());
+        QCOMPARE(DeviceTest::searchLines.mid(3), QStringList{"search: 1 HID device: f0e1:0048 refused"});
         QCOMPARE(hid.getFWver(), QStringLiteral("02.0.200"));
         QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.105"));
         QCOMPARE(FakeHid::openHandles(), 0);

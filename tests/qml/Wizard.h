@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogFolder.h"
 #include "ProcessInfo.h"
 #include "UpgradeEventFilter.h"
 #include "fileIo.h"
@@ -72,7 +73,7 @@ public:
         engine.rootContext()->setContextProperties(
             {{"event", QVariant::fromValue<QObject *>(&event)}, {"io", QVariant::fromValue<QObject *>(&io)},
              {"process", QVariant::fromValue<QObject *>(&process)}, {"ap_ver", "1.1.107"}, {"FWVer", "1.1.107"},
-             {"CodeVer", "1.1.104"}});
+             {"CodeVer", "1.1.104"}, {"logFolder", QVariant::fromValue<QObject *>(&logFolder)}});
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         if (!engine.rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
@@ -120,6 +121,7 @@ public:
     fileIo io;
     ProcessInfo process;
     UpgradeEventFilter event;
+    LogFolder logFolder{QDir::tempPath()};
     QQuickWindow *window = nullptr;
     QStringList warnings;
     QSignalSpy quitSpy{&engine, &QQmlEngine::quit};

@@ -273,6 +273,15 @@ private slots:
         wizard.click({link->width() / 2, link->height() / 2}, link);
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened, QList<QUrl>({site, site}));
+
+        // The failure page's other link opens the folder holding the log.
+        Double folders;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &folders, "open");
+        auto *logLink = qobject_cast<QQuickItem *>(wizard.pageObject("log_link"));
+        QVERIFY(logLink);
+        wizard.click({logLink->width() / 2, logLink->height() / 2}, logLink);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(folders.opened, QList<QUrl>({QUrl::fromLocalFile(QDir::tempPath())}));
     }
 };
 

@@ -57,23 +57,61 @@ Pictures devicePage(int stage)
     return pictures;
 }
 
-// The share of the picture's pixels that the screen shows otherwise than the
-// picture drawn over what lies beneath it.
-double mismatch(const QImage &shot, QPoint origin, const Picture &picture)
+// The picture as the screen should show it at `scale`: at 1 the PNG of the
+// resources; above it a render of its SVG source made here, at twice the size.
+QImage artwork(const QString &png, int scale)
 {
-    const QImage image(QStringLiteral(":/Images/") + picture.image);
+    const QImage base(QStringLiteral(":/Images/") + png);
+    if (scale == 1 || base.isNull())
+        return base;
+    static QHash<QString, QImage> renders;
+    if (!renders.contains(png)) {
+        QProcess rsvg;
+        rsvg.start(QStringLiteral("rsvg-convert"),
+                   {QStringLiteral("--width=%1").arg(base.width() * scale), QStringLiteral("--height=%1").arg(base.height() * scale),
+                    QStringLiteral(UPVANE_SOURCE_DIR "/qml/art/") + QFileInfo(png).completeBaseName() + QStringLiteral(".svg")});
+        rsvg.waitForFinished(30000);
+        renders.insert(png, QImage::fromData(rsvg.readAllStandardOutput(), "PNG"));
+    }
+    return renders.value(png);
+}
+
+// The share of the picture's pixels that the screen (`shot`, in device pixels
+// at `scale`) shows otherwise than the picture drawn over what lies beneath it.
+double mismatch(const QImage &shot, QPoint origin, const Picture &picture, int scale)
+{
+    const QImage image = artwork(picture.image, scale);
     if (image.isNull())
         return 1.0;
-    QImage expected = QImage(QStringLiteral(":/Images/backimg.png"))
-                          .copy(QRect(picture.at, image.size())).convertToFormat(QImage::Format_ARGB32);
+    const QPoint at = (origin + picture.at) * scale;
+    QImage expected = artwork(QStringLiteral("backimg.png"), scale)
+                          .copy(QRect(picture.at * scale, image.size())).convertToFormat(QImage::Format_ARGB32);
     if (picture.under.isValid())
         expected.fill(picture.under);
     QPainter(&expected).drawImage(0, 0, image);
     int wrong = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            wrong += !near(shot.pixelColor(origin + picture.at + QPoint(x, y)), expected.pixelColor(x, y), 12);
+            wrong += !near(shot.pixelColor(at + QPoint(x, y)), expected.pixelColor(x, y), 12);
     return double(wrong) / (image.width() * image.height());
+}
+
+// The share of pixels that differ between two pictures of the same size.
+double difference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 1.0;
+    int wrong = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            wrong += !near(a.pixelColor(x, y), b.pixelColor(x, y), 2);
+    return double(wrong) / (a.width() * a.height());
+}
+
+// The window's scale: 1, or 2 under QT_SCALE_FACTOR=2 (a run of its own).
+int scaleOf(QWindow *window)
+{
+    return qRound(window->devicePixelRatio());
 }
 
 }
@@ -88,7 +126,14 @@ private slots:
     void initTestCase()
     {
         qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", "hang");
-        QVERIFY(QDir().mkpath(QCoreApplication::applicationDirPath() + QStringLiteral("/screens")));
+        QVERIFY(QDir().mkpath(shotsDir()));
+    }
+
+    // Where the screenshots go: screens/, or screens@2x/ at scale 2.
+    static QString shotsDir()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/screens")
+               + (qgetenv("QT_SCALE_FACTOR") == "2" ? QStringLiteral("@2x/") : QStringLiteral("/"));
     }
 
     void pages_data()
@@ -97,18 +142,20 @@ private slots:
         QTest::addColumn<QStringList>("calls");   // root functions then; "firmware": at stage 3, searched
         QTest::addColumn<Pictures>("pictures");   // besides the title bar's and the footer's logo
         QTest::addColumn<QColor>("button");       // the footer's colour where no button shows
-        QTest::newRow("start") << 0 << QStringList() << Pictures{{"Logo_home.png", {60, 372}, {}}} << QColor();
+        QTest::addColumn<QString>("reference");   // at scale 1 the same as this picture of docs/screenshots/
+        QTest::newRow("start") << 0 << QStringList() << Pictures{{"Logo_home.png", {60, 372}, {}}} << QColor()
+                               << "upgrade/01-start.png";
         QTest::newRow("information") << 1 << QStringList()
                                      << Pictures{{"img.png", {0, Page + 271}}, {"OptionControl.png", {550, FooterTop + 38}, Footer}}
-                                     << Disabled;
-        QTest::newRow("device-stage1") << 3 << QStringList() << devicePage(1) << Disabled;
-        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << devicePage(2) << Disabled;
-        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << devicePage(3) << Disabled;
-        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << steps(3) << Footer;
+                                     << Disabled << "upgrade/02-information.png";
+        QTest::newRow("device-stage1") << 3 << QStringList() << devicePage(1) << Disabled << QString();
+        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << devicePage(2) << Disabled << QString();
+        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << devicePage(3) << Disabled << QString();
+        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << steps(3) << Footer << QString();
         QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"}
-                                 << steps(3) + Pictures{{"img_Error.png", {416, Page + 158}}} << Blue;
+                                 << steps(3) + Pictures{{"img_Error.png", {416, Page + 158}}} << Blue << QString();
         QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"}
-                                 << Pictures{{"img_Approve.png", {416, Page + 140}}} << Blue;
+                                 << Pictures{{"img_Approve.png", {416, Page + 140}}} << Blue << QString();
     }
 
     void pages()
@@ -117,6 +164,7 @@ private slots:
         QFETCH(QStringList, calls);
         QFETCH(Pictures, pictures);
         QFETCH(QColor, button);
+        QFETCH(QString, reference);
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
@@ -140,9 +188,11 @@ private slots:
         QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
         wizard.window->update();
         QTRY_VERIFY(frames.count() > 0);
-        const QImage shot = wizard.window->screen()->grabWindow(wizard.window->winId()).toImage();
-        QVERIFY(shot.save(QCoreApplication::applicationDirPath() + QStringLiteral("/screens/")
-                          + QLatin1String(QTest::currentDataTag()) + QStringLiteral(".png")));
+        // In device pixels; `shot` itself in the window's own (logical) pixels.
+        const QImage grabbed = wizard.window->screen()->grabWindow(wizard.window->winId()).toImage();
+        QVERIFY(grabbed.save(shotsDir() + QLatin1String(QTest::currentDataTag()) + QStringLiteral(".png")));
+        const int scale = scaleOf(wizard.window);
+        const QImage shot = scale == 1 ? grabbed : grabbed.scaled(grabbed.size() / scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
         // The visible rectangle is centred on the screen; the window around it shows nothing of it.
         const QSize screen = wizard.window->screen()->size();
@@ -156,7 +206,7 @@ private slots:
         if (clicks > 0)
             pictures << Picture{"Logo.png", {48, FooterTop + 33}, Footer};
         for (const Picture &picture : qAsConst(pictures)) {
-            const double wrong = mismatch(shot, origin, picture);
+            const double wrong = mismatch(grabbed, origin, picture, scale);
             QVERIFY2(wrong < 0.02, qPrintable(QStringLiteral("%1 at %2,%3: %4 % of its pixels differ")
                                                   .arg(picture.image).arg(picture.at.x()).arg(picture.at.y())
                                                   .arg(wrong * 100, 0, 'f', 1)));
@@ -172,6 +222,22 @@ private slots:
             const QPoint left = bar->mapToScene(QPointF(0, bar->height() / 2)).toPoint();
             QVERIFY(near(shot.pixelColor(left + QPoint(int(bar->width() * 0.88), 0)), Blue));
             QVERIFY(near(shot.pixelColor(left + QPoint(int(bar->width() * 0.92), 0)), BarToGo));
+        }
+        if (scale == 1 && !reference.isEmpty()) {
+            const QImage today(QStringLiteral(UPVANE_SOURCE_DIR "/docs/screenshots/") + reference);
+            const double changed = difference(shot.copy(QRect(origin, QSize(1000, 720))).convertToFormat(QImage::Format_RGB32),
+                                              today.convertToFormat(QImage::Format_RGB32));
+            QVERIFY2(changed < 0.001, qPrintable(QStringLiteral("%1 % of the page differs from %2").arg(changed * 100).arg(reference)));
+        }
+        if (auto *logLink = qobject_cast<QQuickItem *>(wizard.pageObject("log_link")); logLink && logLink->isVisible()) {
+            // The failure page's link to the log stays clear of everything else on the page.
+            const QRectF linkArea = logLink->mapRectToScene(logLink->boundingRect());
+            for (const char *other : {"link", "link2", "png"}) {
+                auto *item = qobject_cast<QQuickItem *>(wizard.pageObject(other));
+                QVERIFY(item);
+                QVERIFY2(!linkArea.intersects(item->mapRectToScene(item->boundingRect())), other);
+            }
+            QVERIFY(linkArea.bottom() < origin.y() + FooterTop - 20);
         }
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }

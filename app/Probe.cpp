@@ -1,0 +1,75 @@
+#include "Probe.h"
+
+#include "ProbeReport.h"
+#include "RunningInstance.h"
+#include "hidEnumerate.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+void Probe::run(const QString &instanceAddress, const QString &configPath, ProbeReport &report)
+{
+    readConfig(configPath, report);
+    if (RunningInstance::isListening(instanceAddress)) {
+        report.wizardRunning = true;
+        return;
+    }
+    // The search repairs config.ini's policy keys when it accepts a device, as
+    // the wizard's does; the probe leaves the file as it found it.
+    QFile config(configPath);
+    const bool existed = config.exists();
+    const QByteArray before = existed && config.open(QIODevice::ReadOnly) ? config.readAll() : QByteArray();
+    config.close();
+
+    hidEnumerate hid;
+    hid.enumerate();
+    report.devices = hid.lastSearch();
+    if (report.rt48px()) {
+        report.firmware = hid.getFWver();
+        report.microcode = hid.getUPver();
+    }
+    // The accepted device is closed when `hid` goes: no command is ever sent.
+
+    if (!existed) {
+        QFile::remove(configPath);
+    } else if (report.config.state == ProbeReport::ConfigState::Ok
+               || report.config.state == ProbeReport::ConfigState::Malformed) {
+        if (config.open(QIODevice::ReadOnly) && config.readAll() != before) {
+            config.close();
+            if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                config.write(before);
+        }
+    }
+}
+
+void Probe::readConfig(const QString &path, ProbeReport &report)
+{
+    ProbeReport::Config &config = report.config;
+    config = ProbeReport::Config();
+    config.path = path;
+    config.needUp4k = QStringLiteral("1.1.104");
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;   // the wizard writes the defaults
+    if (!info.isFile() || !info.isReadable()) {
+        config.state = ProbeReport::ConfigState::Unreadable;
+        return;
+    }
+    const QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() == QSettings::AccessError) {
+        config.state = ProbeReport::ConfigState::Unreadable;
+        return;
+    }
+    if (settings.status() == QSettings::FormatError) {
+        config.state = ProbeReport::ConfigState::Malformed;
+        return;
+    }
+    config.state = ProbeReport::ConfigState::Ok;
+    config.firmware = settings.value(QStringLiteral("deviceFW_Ver")).toString();
+    config.microcode = settings.value(QStringLiteral("u_Code_Ver")).toString();
+    if (settings.contains(QStringLiteral("needUp4k")))
+        config.needUp4k = settings.value(QStringLiteral("needUp4k")).toString();
+    // Anything but exactly "false" counts as "true", as the wizard repairs it.
+    config.checkOn = settings.value(QStringLiteral("compareStatus")).toString() != QLatin1String("false");
+}

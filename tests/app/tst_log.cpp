@@ -1,0 +1,153 @@
+// The log file: its lines, its rotation, the handler in this process, and the
+// real program writing it (or carrying on without it).
+#include "../common/ProgramEnvironment.h"
+#include "LogFile.h"
+#include "LogLine.h"
+#include "MessageLog.h"
+
+#include <QtTest>
+
+namespace {
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList passedOn;   // what reached the handler installed before the log's
+
+}
+
+class tst_Log : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void format_data()
+    {
+        QTest::addColumn<int>("offsetMinutes");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("category");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("debug, default category") << 60 << int(QtDebugMsg) << QByteArray("default") << "open device faile"
+                                                 << QByteArray("2026-12-07T18:22:25.123+01:00 [42] debug open device faile\n");
+        QTest::newRow("info, own category, UTC") << 0 << int(QtInfoMsg) << QByteArray("upvane.search") << "search: 0 HID devices"
+                                                 << QByteArray("2026-12-07T17:22:25.123Z [42] info upvane.search: search: 0 HID devices\n");
+        QTest::newRow("warning, no category") << -300 << int(QtWarningMsg) << QByteArray() << "Does not exits: C:/x"
+                                              << QByteArray("2026-12-07T12:22:25.123-05:00 [42] warning Does not exits: C:/x\n");
+        QTest::newRow("critical, UTF-8") << 60 << int(QtCriticalMsg) << QByteArray("qml") << QString::fromUtf8("※ Ü")
+                                         << QByteArray("2026-12-07T18:22:25.123+01:00 [42] critical qml: \xe2\x80\xbb \xc3\x9c\n");
+        QTest::newRow("line breaks stay inside the entry") << 60 << int(QtFatalMsg) << QByteArray() << "a\r\nb\nc\rd"
+                                                          << QByteArray("2026-12-07T18:22:25.123+01:00 [42] fatal a\n    b\n    c\n    d\n");
+    }
+    void format()
+    {
+        QFETCH(int, offsetMinutes);
+        QFETCH(int, type);
+        QFETCH(QByteArray, category);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, line);
+        const QDateTime time(QDate(2026, 12, 7), QTime(17, 22, 25, 123), Qt::UTC);
+        QCOMPARE(LogLine::format(time.toOffsetFromUtc(offsetMinutes * 60), 42, QtMsgType(type),
+                                 category.isNull() ? nullptr : category.constData(), text),
+                 line);
+    }
+
+    void rotation_data()
+    {
+        QTest::addColumn<int>("lines");        // of 10 bytes each, into a 35-byte log keeping 2 older files
+        QTest::addColumn<QStringList>("files");   // upvane.log, upvane.1.log, upvane.2.log: their line numbers
+        QTest::newRow("under the limit") << 3 << QStringList{"012", "", ""};
+        QTest::newRow("one rotation") << 4 << QStringList{"3", "012", ""};
+        QTest::newRow("two") << 8 << QStringList{"67", "345", "012"};   // 3+3+... : a file takes 3 lines
+        QTest::newRow("the oldest goes") << 13 << QStringList{"c", "9ab", "678"};
+    }
+    void rotation()
+    {
+        QFETCH(int, lines);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        LogFile log(dir.path() + QStringLiteral("/logs"), 35, 2);
+        for (int i = 0; i < lines; ++i)
+            QVERIFY(log.write(QStringLiteral("line %1...\n").arg(QString::number(i, 16)).toUtf8()));
+        for (int i = 0; i < files.size(); ++i) {
+            QString numbers;
+            for (const QString &line : readAll(dir.path() + QStringLiteral("/logs/") + LogLine::fileName(i)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                numbers += line.mid(5, 1);
+            QCOMPARE(numbers, files.at(i));
+        }
+        QVERIFY(!QFile::exists(dir.path() + QStringLiteral("/logs/upvane.3.log")));
+    }
+
+    void unwritableFolderOnlyDropsLines()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.path() + QStringLiteral("/logs"));   // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        LogFile log(dir.path() + QStringLiteral("/logs"));
+        QVERIFY(!log.write("one\n"));
+        QVERIFY(!log.write("two\n"));
+    }
+
+    void handlerWritesAndPassesOn()
+    {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { passedOn << text; });
+        MessageLog::install();
+        qWarning("before the folder is known");
+        QTemporaryDir dir;
+        MessageLog::open(dir.path());
+        QCOMPARE(MessageLog::folder(), dir.path());
+        qInfo("after");
+        MessageLog::setQuiet(true);
+        qInfo("quiet info");
+        qWarning("loud warning");
+        MessageLog::setQuiet(false);
+
+        const QStringList lines = readAll(dir.path() + QStringLiteral("/upvane.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].endsWith(QLatin1String(" warning before the folder is known")));
+        QVERIFY(lines[1].endsWith(QLatin1String(" info after")));
+        QVERIFY(lines[2].endsWith(QLatin1String(" info quiet info")));
+        QCOMPARE(passedOn, (QStringList{"before the folder is known", "after", "loud warning"}));
+    }
+
+    // The real program: the log in the application-data folder, with the pages.
+    void programWritesItsLog()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QProcess wizard;
+        env.prepare(wizard);
+        wizard.start();
+        const QString log = env.appDataDir() + QStringLiteral("/logs/upvane.log");
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains(QLatin1String(" info qml: page: start\n")), 30000);
+        wizard.kill();
+        wizard.waitForFinished();
+    }
+
+    void programRunsWithoutItsLog()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QVERIFY(QDir().mkpath(env.appDataDir()));
+        QFile blocker(env.appDataDir() + QStringLiteral("/logs"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QProcess wizard;
+        env.prepare(wizard);
+        wizard.setProcessChannelMode(QProcess::MergedChannels);
+        wizard.start();
+        // The lines still reach standard error, and the wizard goes on.
+        QString output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromLocal8Bit(wizard.readAll())).contains(QLatin1String("page: start")), 30000);
+        QCOMPARE(wizard.state(), QProcess::Running);
+        wizard.kill();
+        wizard.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Log)
+#include "tst_log.moc"

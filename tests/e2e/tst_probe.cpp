@@ -1,0 +1,285 @@
+// upvane --probe, the real program: the emulated devices reach the unmodified
+// hidapi-hidraw through the umockdev harness; the JSON is checked against the
+// schema in docs/ with a real validator.
+#include "../common/ProgramEnvironment.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+// Runs the program copy with `arguments`, under the device harness when
+// `devices` are given.
+Run runProgram(const ProgramEnvironment &env, const QStringList &arguments, const QStringList &devices = {})
+{
+    QProcess process;
+    env.prepare(process, arguments);
+    if (!devices.isEmpty()) {
+        QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"),
+                         env.path(QStringLiteral("transcript.txt"))};
+        for (const QString &device : devices)
+            args << QStringLiteral("--device") << device;
+        args << QStringLiteral("--") << env.program() << arguments;
+        process.setProgram(QStringLiteral("umockdev-wrapper"));
+        process.setArguments(args);
+    }
+    process.start();
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The validator's complaint, empty when `json` matches docs/probe.schema.json.
+QString schemaErrors(const QByteArray &json)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import json, sys, jsonschema\n"
+                                 "schema = json.load(open(sys.argv[1]))\n"
+                                 "v = jsonschema.Draft202012Validator(schema)\n"
+                                 "errors = [e.message for e in v.iter_errors(json.load(sys.stdin))]\n"
+                                 "print('\\n'.join(errors))\n"
+                                 "sys.exit(1 if errors else 0)\n"),
+                  QStringLiteral(UPVANE_SOURCE_DIR "/docs/probe.schema.json")});
+    python.write(json);
+    python.closeWriteChannel();
+    if (!python.waitForFinished(30000))
+        return QStringLiteral("validator did not finish");
+    if (python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0)
+        return QString::fromUtf8(python.readAllStandardOutput() + python.readAllStandardError());
+    return QString();
+}
+
+QStringList outcomes(const QJsonObject &report)
+{
+    QStringList list;
+    for (const QJsonValue &device : report.value(QStringLiteral("devices")).toArray()) {
+        const QJsonObject d = device.toObject();
+        list << d.value(QStringLiteral("vendorId")).toString() + QLatin1Char(':') + d.value(QStringLiteral("productId")).toString()
+                    + QLatin1Char(' ') + d.value(QStringLiteral("outcome")).toString();
+    }
+    return list;
+}
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+const QString kMouse = QStringLiteral("kind=mute,vid=f0e2,pid=0002,manufacturer=Mouse-Maker,product=Mouse,serial=MOUSE-77");
+const QString kForeign = QStringLiteral("kind=foreign,vid=f0e3,pid=1234,product=Keyboard");
+const QString kVersions = QStringLiteral("deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\n");
+
+}
+
+class tst_Probe : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void probe_data()
+    {
+        QTest::addColumn<QStringList>("devices");
+        QTest::addColumn<QString>("config");         // "<folder>": a folder in its place; empty: none
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("outcomes");
+        QTest::addColumn<QString>("rt48px");         // "firmware micro-code stage" or empty
+        QTest::addColumn<QString>("error");          // a part of the one error, or empty
+        QTest::addColumn<bool>("hint");              // the access hint on standard error
+
+        const QStringList three{"f0e2:0002 refused", "f0e1:0048 accepted", "f0e3:1234 not asked"};
+        QTest::newRow("found, micro-code stage runs")
+            << QStringList{kMouse, "microcode=V1R1103", kForeign} << kVersions << 0 << three
+            << "01.0.107 V1.1.103 true" << "" << false;
+        QTest::newRow("found, micro-code current")
+            << QStringList{"microcode=V1R1104"} << kVersions << 0 << QStringList{"f0e1:0048 accepted"}
+            << "01.0.107 V1.1.104 false" << "" << false;
+        QTest::newRow("found, check switched off")
+            << QStringList{"microcode=V1R1103", kForeign} << kVersions + "compareStatus=false\n" << 0
+            << QStringList{"f0e1:0048 accepted", "f0e3:1234 not asked"} << "01.0.107 V1.1.103 false" << "" << false;
+        QTest::newRow("no config.ini: the defaults")
+            << QStringList{"microcode=V1R1104"} << "" << 0 << QStringList{"f0e1:0048 accepted"}
+            << "01.0.107 V1.1.104 false" << "" << false;
+        QTest::newRow("not found") << QStringList{kMouse, kForeign} << kVersions << 1
+                                   << QStringList{"f0e2:0002 refused", "f0e3:1234 refused"} << "" << "" << false;
+        QTest::newRow("not found, one device not opened")
+            << QStringList{kForeign, "open=fails"} << kVersions << 1
+            << QStringList{"f0e3:1234 refused", "f0e1:0048 not opened"} << "" << "" << true;
+        QTest::newRow("no access to any device")
+            << QStringList{kMouse + ",open=fails", "open=fails"} << kVersions << 2
+            << QStringList{"f0e2:0002 not opened", "f0e1:0048 not opened"} << ""
+            << "no access to the HID devices: none of the 2 could be opened (f0e2:0002, f0e1:0048)" << true;
+        QTest::newRow("config.ini malformed")
+            << QStringList{"microcode=V1R1103"} << "[General\nneedUp4k=1.1.104\n" << 2
+            << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "config.ini is not a valid settings file"
+            << false;
+        QTest::newRow("config.ini unreadable")
+            << QStringList{"microcode=V1R1103"} << "<folder>" << 2 << QStringList{"f0e1:0048 accepted"}
+            << "01.0.107 V1.1.103 true" << "config.ini cannot be read" << false;
+    }
+
+    void probe()
+    {
+        QFETCH(QStringList, devices);
+        QFETCH(QString, config);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, outcomes);
+        QFETCH(QString, rt48px);
+        QFETCH(QString, error);
+        QFETCH(bool, hint);
+
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        const QString configPath = env.programDir() + QStringLiteral("/config.ini");
+        if (config == QLatin1String("<folder>")) {
+            QVERIFY(QDir().mkpath(configPath));
+        } else if (!config.isEmpty()) {
+            QFile file(configPath);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(config.toUtf8()) == config.toUtf8().size());
+        }
+
+        const QByteArray configBefore = readAll(configPath).toUtf8();
+        const Run json = runProgram(env, {QStringLiteral("--probe"), QStringLiteral("--json")}, devices);
+        QCOMPARE(readAll(configPath).toUtf8(), configBefore);   // left as it was
+        QCOMPARE(QFile::exists(configPath), !config.isEmpty());
+        QCOMPARE(json.exitCode, exitCode);
+        const QString invalid = schemaErrors(json.out);
+        QVERIFY2(invalid.isEmpty(), qPrintable(invalid + QLatin1Char('\n') + QString::fromUtf8(json.out)));
+        const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(::outcomes(report), outcomes);
+        QCOMPARE(report.value(QStringLiteral("exitCode")).toInt(), exitCode);
+        const QJsonObject found = report.value(QStringLiteral("rt48px")).toObject();
+        const QString seen = found.isEmpty() ? QString()
+                                             : found.value(QStringLiteral("firmware")).toString() + QLatin1Char(' ')
+                                                   + found.value(QStringLiteral("microcode")).toString() + QLatin1Char(' ')
+                                                   + (found.value(QStringLiteral("microcodeStage")).toBool() ? "true" : "false");
+        QCOMPARE(seen, rt48px);
+        const QJsonArray errors = report.value(QStringLiteral("errors")).toArray();
+        QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+        if (!error.isEmpty())
+            QVERIFY2(errors.first().toString().contains(error), qPrintable(errors.first().toString()));
+        QCOMPARE(json.err.contains(QLatin1String("udevadm control --reload")), hint);
+        QVERIFY2(!json.err.contains(QLatin1String("search:")), "the search's log lines stay out of the terminal");
+
+        // The text for people tells the same, errors on standard error.
+        const Run text = runProgram(env, {QStringLiteral("--probe")}, devices);
+        QCOMPARE(text.exitCode, exitCode);
+        const QString out = QString::fromUtf8(text.out);
+        QVERIFY2(out.contains(QStringLiteral("HID devices seen: %1\n").arg(outcomes.size())), qPrintable(out));
+        if (!rt48px.isEmpty()) {
+            const QStringList parts = rt48px.split(QLatin1Char(' '));
+            QVERIFY2(out.contains(QStringLiteral("RT48PX: firmware %1, micro-code %2").arg(parts[0], parts[1])), qPrintable(out));
+            QVERIFY(out.contains(parts[2] == QLatin1String("true") ? QLatin1String("micro-code stage: would run")
+                                                                    : QLatin1String("micro-code stage: would be skipped")));
+        } else {
+            QVERIFY(out.contains(QLatin1String("RT48PX: not found")));
+        }
+        QCOMPARE(text.err.contains(QLatin1String("error: ")), !error.isEmpty());
+    }
+
+    void logNamesOnlyTheRt48pxInFull()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QCOMPARE(runProgram(env, {QStringLiteral("--probe")}, {kMouse, QStringLiteral("microcode=V1R1103"), kForeign}).exitCode, 0);
+        const QString log = readAll(env.appDataDir() + QStringLiteral("/logs/upvane.log"));
+        QVERIFY2(log.contains(QLatin1String(
+                     "info upvane.search: search: 3 HID devices: f0e2:0002 refused, f0e1:0048 accepted, f0e3:1234 not asked\n")),
+                 qPrintable(log));
+        QVERIFY(log.contains(QLatin1String("info upvane.search: RT48PX: f0e1:0048 \"RT48PX KVM\" by \"VELM\", serial "
+                                           "\"RT48PX-0001\", release 0104, interface 0, path /dev/hidraw1\n")));
+        QVERIFY(log.contains(QLatin1String("RT48PX versions: firmware 01.0.107, micro-code V1.1.103; config.ini needUp4k "
+                                           "\"1.1.104\", compareStatus \"true\" -> micro-code stage needed\n")));
+        for (const char *other : {"Mouse", "MOUSE-77", "Keyboard", "/dev/hidraw0", "/dev/hidraw2"})
+            QVERIFY2(!log.contains(QLatin1String(other)), other);
+    }
+
+    void refusesWhileTheWizardRuns()
+    {
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QProcess wizard;
+        env.prepare(wizard);
+        wizard.setProcessChannelMode(QProcess::MergedChannels);
+        wizard.start();
+        const QString log = env.appDataDir() + QStringLiteral("/logs/upvane.log");
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains(QLatin1String("page: start")), 30000);
+
+        const QString logBefore = readAll(log);
+        for (const QStringList &args : {QStringList{"--probe"}, QStringList{"--probe", "--json"}}) {
+            const Run run = runProgram(env, args);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QLatin1String("error: the wizard is running")), qPrintable(run.err));
+            if (args.contains(QLatin1String("--json"))) {
+                QCOMPARE(schemaErrors(run.out), QString());
+                QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("searched")).toBool(true), false);
+            }
+        }
+        QVERIFY(!readAll(log).mid(logBefore.size()).contains(QLatin1String("probe:")));   // its log is the wizard's alone
+        // A later start that does hand over is the first thing the wizard hears of.
+        QCOMPARE(runProgram(env, {QStringLiteral("hello")}).exitCode, 0);
+        QString output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromLocal8Bit(wizard.readAll())).contains(QLatin1String("The value is: hello")), 10000);
+        QCOMPARE(output.count(QLatin1String("The value is:")), 1);
+        QCOMPARE(wizard.state(), QProcess::Running);
+
+        // A socket file left behind by a wizard that died is no running wizard.
+        wizard.kill();
+        QVERIFY(wizard.waitForFinished(10000));
+        QVERIFY(QFile::exists(env.serverSocket()));
+        const Run afterwards = runProgram(env, {QStringLiteral("--probe")});
+        QCOMPARE(afterwards.exitCode, 1);
+        QVERIFY(!afterwards.err.contains(QLatin1String("wizard is running")));
+    }
+
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");   // the start of standard output
+        QTest::addColumn<QString>("err");   // a part of standard error
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "VELM Upvane 1.1.107.1\n" << "";
+        QTest::newRow("-v") << QStringList{"-v"} << 0 << "VELM Upvane 1.1.107.1\n" << "";
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: upvane [--probe [--json] | --help | --version]" << "";
+        QTest::newRow("--probe --help") << QStringList{"--probe", "--help"} << 0 << "Usage: upvane" << "";
+        QTest::newRow("unknown option") << QStringList{"--probe", "--colour"} << 2 << "" << "upvane: unknown option: --colour";
+        QTest::newRow("--json alone") << QStringList{"--json"} << 2 << "" << "upvane: --json goes with --probe";
+    }
+
+    void helpAndVersion()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        const Run run = runProgram(env, arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : QString::fromUtf8(run.out).startsWith(out), run.out.constData());
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+        // None of these starts a wizard: nothing listens afterwards.
+        QVERIFY(!QFile::exists(env.serverSocket()));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Probe)
+#include "tst_probe.moc"
