@@ -25,7 +25,13 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
     QCoreApplication::setApplicationName(kApplication);
 
     const QString serverName = QCoreApplication::organizationName() + QCoreApplication::applicationName();
-    const QString address = InstanceAddress::forName(serverName);
+    QString problem;
+    const QString address = InstanceAddress::forName(serverName, &problem);
+    if (address.isEmpty()) {
+        qCritical().noquote() << QStringLiteral("Upvane cannot start: no private folder for its sockets: %1").arg(problem);
+        m_canRun = false;
+        return;
+    }
 
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(address, QIODevice::ReadWrite);
@@ -56,6 +62,11 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
 bool QSingleApplication::isRunning() const
 {
     return m_isRunning;
+}
+
+bool QSingleApplication::canRun() const
+{
+    return m_canRun;
 }
 
 void QSingleApplication::newLocalConnection()

@@ -75,6 +75,7 @@ bool hidEnumerate::send0XFF()
 void hidEnumerate::enumerate()
 {
     devlist.clear();
+    acceptedPath.clear();
     hid_device_info *devices = hid_enumerate(0, 0);
     for (hid_device_info *info = devices; info; info = info->next) {
         QVariantMap record = deviceRecord(*info);
@@ -91,6 +92,7 @@ void hidEnumerate::enumerate()
         if (ucodeFlag)
             record.insert(QStringLiteral("ucode"), 1);
         devlist.append(record);
+        acceptedPath = info->path;
         break;
     }
     hid_free_enumeration(devices);
@@ -99,19 +101,15 @@ void hidEnumerate::enumerate()
 
 bool hidEnumerate::opendev()
 {
-    hid_device_info *devices = hid_enumerate(0, 0);
-    bool opened = false;
-    for (hid_device_info *info = devices; info && !opened; info = info->next) {
-        closeDevice();
-        if (!openPath(info->path))
-            continue;
-        if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
-            opened = true;
-        else
-            closeDevice();
-    }
-    hid_free_enumeration(devices);
-    return opened;
+    // The device the search identified, and no other: the command that follows
+    // must reach the RT48PX or nothing.
+    closeDevice();
+    if (acceptedPath.isEmpty() || !openPath(acceptedPath.constData()))
+        return false;
+    if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
+        return true;
+    closeDevice();
+    return false;
 }
 
 QString hidEnumerate::getFWver()
@@ -188,6 +186,7 @@ void hidEnumerate::parseVersions(const QByteArray &information)
 void hidEnumerate::checkVersions()
 {
     QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
+    VersionPolicy::useUtf8(settings);
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
 }

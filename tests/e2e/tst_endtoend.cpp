@@ -144,6 +144,11 @@ private slots:
         QTest::newRow("micro-code upgrade fails")
             << QStringList{"microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
+        // A foreign device that takes every report stands first; the micro-code
+        // program dies without its final report.
+        QTest::newRow("micro-code program dies")
+            << QStringList{"kind=foreign", "microcode=V1R1103"} << "crash" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
     }
 
     void upgrade()
