@@ -73,12 +73,14 @@ void UpgradeProgram::poll()
 {
     if (!m_native)
         return;
-    if (alive(m_native.get())) {
-        m_goneSeen = 0;
+    const bool ended = startedEnded(m_native.get());
+    if (!m_awaited) {
+        if (ended)
+            m_poll.stop();   // its end has been collected and logged: nothing left to watch
         return;
     }
-    if (!m_awaited) {
-        m_poll.stop();   // its start has been reaped and logged: nothing left to watch
+    if (!ended || othersAlive(m_native.get())) {
+        m_goneSeen = 0;
         return;
     }
     if (++m_goneSeen < GoneLooks)
@@ -94,6 +96,6 @@ void UpgradeProgram::stopAwaiting()
 {
     m_awaited = false;
     m_goneSeen = 0;
-    // The poll goes on until the started process has been reaped and its end
+    // The poll goes on until the started process has ended and its end has been
     // logged; then it stops by itself.
 }

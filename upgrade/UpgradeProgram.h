@@ -59,12 +59,13 @@ private:
     };
 
     // Platform parts. launch: starts the program; nullptr with `error` set when it
-    // cannot. alive: whether any process of the program still runs (it reaps the
-    // started process on the way and logs how that ended). belongs: membership of
-    // a process id. processId: the started process.
+    // cannot. startedEnded: whether the started process has ended (the first time
+    // it finds so, it logs how). othersAlive: whether a process it started runs
+    // on. belongs: membership of a process id. processId: the started process.
     static Native *launch(const QString &program, const QStringList &arguments, const QString &folder,
                           QString *error);
-    static bool alive(Native *native);
+    static bool startedEnded(Native *native);
+    static bool othersAlive(const Native *native);
     static bool belongs(const Native *native, qint64 pid);
     static qint64 processId(const Native *native);
 

@@ -136,19 +136,23 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
     return native;
 }
 
-bool UpgradeProgram::alive(Native *native)
+bool UpgradeProgram::startedEnded(Native *native)
 {
     reapForgotten();
-    if (!native->reaped) {
-        int status = 0;
-        const pid_t result = waitpid(native->pid, &status, WNOHANG);
-        if (result == 0)
-            return true;
-        native->reaped = true;
-        if (result == native->pid)
-            qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: %2").arg(native->pid).arg(describeEnd(status));
-    }
-    // What it started may run on after it.
+    if (native->reaped)
+        return true;
+    int status = 0;
+    const pid_t result = waitpid(native->pid, &status, WNOHANG);
+    if (result == 0)
+        return false;
+    native->reaped = true;
+    if (result == native->pid)
+        qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: %2").arg(native->pid).arg(describeEnd(status));
+    return true;
+}
+
+bool UpgradeProgram::othersAlive(const Native *native)
+{
     return sessionHasMembers(native->pid);
 }
 

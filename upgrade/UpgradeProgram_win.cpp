@@ -168,21 +168,28 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
     return native;
 }
 
-bool UpgradeProgram::alive(Native *native)
+bool UpgradeProgram::startedEnded(Native *native)
 {
-    if (!native->endLogged && WaitForSingleObject(native->process, 0) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(native->process, &code);
-        qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: exit code %2").arg(native->pid).arg(code);
-        native->endLogged = true;
-    }
+    if (native->endLogged)
+        return true;
+    if (WaitForSingleObject(native->process, 0) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(native->process, &code);
+    qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: exit code %2").arg(native->pid).arg(code);
+    native->endLogged = true;
+    return true;
+}
+
+bool UpgradeProgram::othersAlive(const Native *native)
+{
     if (!native->job)
-        return !native->endLogged;
+        return false;   // started through the shell: the process alone is known
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
     ZeroMemory(&accounting, sizeof accounting);
     if (!QueryInformationJobObject(native->job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
                                    nullptr))
-        return !native->endLogged;
+        return false;
     return accounting.ActiveProcesses > 0;
 }
 
