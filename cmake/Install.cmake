@@ -1,14 +1,19 @@
 # `cmake --install` lays out the program folder as it ships:
-#   <prefix>/upvane                 the program
+#   <prefix>/upvane[.exe]           the program
 #   <prefix>/config.ini             the versions this upgrade brings and the micro-code policy
-#   <prefix>/upgradefile/*.exe      the upgrade programs (on Linux: the stand-ins from emulator/upgrader)
-# and on Linux a desktop entry and the icon.
+#   <prefix>/upgradefile/*.exe      the upgrade programs (in tests and demos: the stand-ins
+#                                   from emulator/upgrader; in a real package: the maker's)
+# On Linux a desktop entry and the icon; on Windows the runtime the program needs
+# beside it, and `cpack` packs the folder into an installer.
 install(FILES app/config.ini DESTINATION .)
-if(EXISTS ${PROJECT_SOURCE_DIR}/emulator/upgrader/CMakeLists.txt AND NOT WIN32)
+if(TARGET upgrader_rt48px)
     install(DIRECTORY ${UPVANE_PROGRAM_DIR}/upgradefile/ DESTINATION upgradefile USE_SOURCE_PERMISSIONS)
 endif()
 
-if(UNIX)
+if(WIN32)
+    include(cmake/WindowsRuntime.cmake)
+    include(cmake/WindowsInstaller.cmake)
+else()
     # The entry names the program by its installed path, known only at install time.
     install(CODE "
         set(UPVANE_INSTALLED_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/upvane\")
