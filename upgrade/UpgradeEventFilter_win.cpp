@@ -51,10 +51,12 @@ void UpgradeEventFilter::deliver(int handle, const QByteArray &bytes)
     data.lpData = const_cast<char *>(bytes.constData());   // NUL-terminated beyond cbData
     // A sign-extended handle addresses the same window as the one that sent it.
     const HWND window = reinterpret_cast<HWND>(static_cast<qintptr>(handle));
-    // Bounded: a hung upgrade program must not freeze the tool.
+    // Bounded: a hung upgrade program must not freeze the tool. Messages sent to
+    // the tool meanwhile are still handled (no SMTO_BLOCK), as with SendMessageW:
+    // the program may report while it handles the answer.
     constexpr UINT TimeoutMs = 5000;
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG | SMTO_BLOCK,
+    if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
                              TimeoutMs, &answer)) {
         const DWORD error = GetLastError();
         if (error == ERROR_TIMEOUT || error == 0)
