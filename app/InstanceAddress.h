@@ -7,8 +7,9 @@ class InstanceAddress
 {
 public:
     // The address to listen on and connect to for `serverName`. Windows: the name
-    // itself (a per-session pipe name). Elsewhere: a socket file in the user's own
-    // runtime folder, so each user has an instance of their own. Never fails; an
-    // unusable runtime folder makes the later listen fail instead.
-    static QString forName(const QString &serverName);
+    // itself (a per-session pipe name). Elsewhere: a socket file in the user's
+    // private socket folder (SocketFolder), so each user has an instance of their
+    // own and no one else can reach it. Returns an empty address, with `problem`
+    // saying why, when there is no such folder.
+    static QString forName(const QString &serverName, QString *problem);
 };

@@ -1,13 +1,11 @@
 #include "InstanceAddress.h"
 
-#include <QStandardPaths>
+#include "SocketFolder.h"
 
-QString InstanceAddress::forName(const QString &serverName)
+QString InstanceAddress::forName(const QString &serverName, QString *problem)
 {
-    // The runtime folder belongs to the user alone (mode 0700), unlike the
-    // shared temporary folder where a bare name would end up.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        return serverName;
-    return runtime + QLatin1Char('/') + serverName;
+    const QString folder = SocketFolder::path(problem);
+    if (folder.isEmpty())
+        return QString();
+    return folder + QLatin1Char('/') + serverName;
 }

@@ -22,7 +22,13 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setIdentity();
-    const QString address = InstanceAddress::forName(serverName());
+    QString problem;
+    const QString address = InstanceAddress::forName(serverName(), &problem);
+    if (address.isEmpty()) {
+        qCritical().noquote() << QStringLiteral("Upvane cannot start: no private folder for its sockets: %1").arg(problem);
+        m_canRun = false;
+        return;
+    }
 
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(address, QIODevice::ReadWrite);
@@ -64,6 +70,11 @@ QString QSingleApplication::serverName()
 bool QSingleApplication::isRunning() const
 {
     return m_isRunning;
+}
+
+bool QSingleApplication::canRun() const
+{
+    return m_canRun;
 }
 
 void QSingleApplication::newLocalConnection()

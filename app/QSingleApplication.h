@@ -19,6 +19,9 @@ public:
 
     // true in a later instance once the hand-over has been attempted.
     bool isRunning() const;
+    // false when the instance has no private address to meet others at (it was
+    // logged as a critical message): the program must not run.
+    bool canRun() const;
 
     // Sets the organisation and application names (the constructor does it too);
     // for programs that run without the wizard's application object.
@@ -35,4 +38,5 @@ private slots:
 private:
     QLocalServer *m_localServer = nullptr;
     bool m_isRunning = false;
+    bool m_canRun = true;
 };

@@ -37,6 +37,8 @@ int main(int argc, char *argv[])
 
     QSingleApplication app(argc, argv);   // hands over and marks itself running when another instance runs
     MessageLog::open(MessageLog::defaultFolder());
+    if (!app.canRun())
+        return 1;   // it said why
 
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
 
@@ -46,6 +48,7 @@ int main(int argc, char *argv[])
     fileIo io;
     ProcessInfo process;
     UpgradeEventFilter event;
+    event.setProgram(process.upgradeProgram());   // its reports alone are taken
     engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
     engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
     engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
@@ -63,6 +66,7 @@ int main(int argc, char *argv[])
 
     // The versions this upgrade brings are read before the policy keys are repaired.
     QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // destroyed first: writes the defaults
+    VersionPolicy::useUtf8(config);
     const QString firmwareVersion = config.value(QStringLiteral("deviceFW_Ver")).toString();
     const QString microcodeVersion = config.value(QStringLiteral("u_Code_Ver")).toString();
     VersionPolicy::repairSettings(config);

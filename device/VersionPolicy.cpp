@@ -34,6 +34,24 @@ QString settingsPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
 }
 
+void useUtf8(QSettings &settings)
+{
+    settings.setIniCodec("UTF-8");
+    // The INI reader skips a byte-order mark only before a group line: before a
+    // key it becomes part of that key's name (its three bytes read as Latin-1).
+    // Such a key is given its own name; the file is then rewritten without the mark.
+    const QString mark = QString::fromLatin1("\xef\xbb\xbf");
+    const QStringList keys = settings.childKeys();
+    for (const QString &key : keys) {
+        if (!key.startsWith(mark))
+            continue;
+        const QString name = key.mid(mark.size());
+        if (!settings.contains(name))
+            settings.setValue(name, settings.value(key));
+        settings.remove(key);
+    }
+}
+
 int compareVersion(QString a, QString b)
 {
     const QStringList left = a.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);

@@ -18,6 +18,13 @@ namespace VersionPolicy {
 // The settings file: QCoreApplication::applicationDirPath() + "/config.ini".
 QString settingsPath();
 
+// Makes `settings` (an IniFormat QSettings on settingsPath(), no group) read and
+// write the file as UTF-8, with or without a byte-order mark, as Windows editors
+// save it; call it before reading any value. A file that starts with the mark is
+// rewritten without it when `settings` synchronises. ASCII files read and are
+// written exactly as without it. Never fails.
+void useUtf8(QSettings &settings);
+
 // Compares two dotted version texts component by component as base-10 integers
 // (a component that is empty or no number counts as 0; missing trailing
 // components count as 0, so 1.1.104 equals 1.1.104.0). Returns 1 when a is

@@ -85,6 +85,7 @@ void hidEnumerate::enumerate()
 {
     devlist.clear();
     m_lastSearch.clear();
+    acceptedPath.clear();
     hid_device_info *devices = hid_enumerate(0, 0);
     hid_device_info *info = devices;
     for (; info; info = info->next) {
@@ -105,6 +106,7 @@ void hidEnumerate::enumerate()
             record.insert(QStringLiteral("ucode"), 1);
         devlist.append(record);
         m_lastSearch.append({record, SeenDevice::Outcome::Accepted});
+        acceptedPath = info->path;
         info = info->next;
         break;
     }
@@ -117,19 +119,15 @@ void hidEnumerate::enumerate()
 
 bool hidEnumerate::opendev()
 {
-    hid_device_info *devices = hid_enumerate(0, 0);
-    bool opened = false;
-    for (hid_device_info *info = devices; info && !opened; info = info->next) {
-        closeDevice();
-        if (!openPath(info->path))
-            continue;
-        if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
-            opened = true;
-        else
-            closeDevice();
-    }
-    hid_free_enumeration(devices);
-    return opened;
+    // The device the search identified, and no other: the command that follows
+    // must reach the RT48PX or nothing.
+    closeDevice();
+    if (acceptedPath.isEmpty() || !openPath(acceptedPath.constData()))
+        return false;
+    if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
+        return true;
+    closeDevice();
+    return false;
 }
 
 QString hidEnumerate::getFWver()
@@ -206,6 +204,7 @@ void hidEnumerate::parseVersions(const QByteArray &information)
 void hidEnumerate::checkVersions()
 {
     QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
+    VersionPolicy::useUtf8(settings);
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
     m_policy = QStringLiteral("config.ini needUp4k \"%1\", compareStatus \"%2\"")

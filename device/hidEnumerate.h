@@ -2,6 +2,7 @@
 
 #include "SeenDevice.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -52,8 +53,9 @@ public:
     // Replaces devlist with the record of the first device that passes the
     // identification, or with an empty list; emits hidFinished. No result.
     Q_INVOKABLE void enumerate();
-    // Opens the first HID device that takes the probe and keeps it open. Returns
-    // false (no device left open) when none did.
+    // Opens the device the last enumerate() accepted (by its path) and sends it
+    // the probe; it stays open. Returns false (no device left open) when no
+    // search has accepted a device, or it cannot be opened or refuses the probe.
     Q_INVOKABLE bool opendev();
     // Firmware / micro-code version of the last accepted device; empty before any.
     Q_INVOKABLE QString getFWver();
@@ -82,6 +84,7 @@ private:
     QString upVer;
     hid_device *device = nullptr;
     QVariantList devlist;
+    QByteArray acceptedPath;   // hidapi's path of the device the last enumerate() accepted
     bool ucodeFlag = false;
 
     SeenDevices m_lastSearch;

@@ -45,6 +45,12 @@ Window {
     // sentence before it.
     readonly property string supportUrl: "https://example.com"
 
+    // A close from the window manager (Alt+F4, the taskbar) is refused exactly
+    // while the title bar's close button is disabled: mid-upgrade.
+    onClosing: function(close) {
+        close.accepted = main.closebtn === 1
+    }
+
     HidSocket {
         id: hidusb
     }
@@ -132,6 +138,18 @@ Window {
             } else if (code === 4) {
                 event.sendDeviceInfo("0", Number(arg))
             }
+        }
+    }
+
+    // The upgrade program of the stage ended without its final report: the stage
+    // fails as on a failure report.
+    Connections {
+        target: process
+        function onUpgradeProgramLost() {
+            if (waitUpgrade !== 1 || mainload !== "../Qml/Process_interface.qml")
+                return
+            processRun = 1
+            errorUI()
         }
     }
 
@@ -315,6 +333,10 @@ Window {
     function gotoUpgrade() {
         if (step === 1) {
             waitUpgrade = 0
+            if (!upgradeProgramsPresent(true)) {
+                errorUI()
+                return
+            }
             if (!hidusb.opendev())
                 errorUI()
             hidusb.send0XA0()
@@ -337,10 +359,23 @@ Window {
                 errorUI()
         } else if (step === 4) {
             waitUpgrade = 0
+            if (!upgradeProgramsPresent(false)) {
+                errorUI()
+                return
+            }
             processRun = 1
         } else {
             console.log("step: ", step)
         }
+    }
+
+    // The upgrade programs the run will start, checked before anything is sent to
+    // the device: both on the micro-code path, the firmware one alone otherwise.
+    function upgradeProgramsPresent(withMicrocode) {
+        var folder = io.getAppPath() + "/upgradefile/"
+        if (withMicrocode && !io.checkUpgradeProgram(folder + "RT48PX_4K.exe"))
+            return false
+        return io.checkUpgradeProgram(folder + "RT48PX.exe")
     }
 
     function nextUI() {

@@ -2,6 +2,7 @@
 
 #include "AppDataFolder.h"
 #include "SystemPrograms.h"
+#include "UpgradeProgram.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -28,8 +29,15 @@ void startDetached(const QString &program, const QStringList &arguments, const Q
 
 ProcessInfo::ProcessInfo(QObject *parent)
     : QObject(parent)
+    , m_program(new UpgradeProgram(this))
 {
+    connect(m_program, &UpgradeProgram::endedWithoutReport, this, &ProcessInfo::upgradeProgramLost);
     get_userappdata_path();
+}
+
+UpgradeProgram *ProcessInfo::upgradeProgram() const
+{
+    return m_program;
 }
 
 QVariantMap ProcessInfo::result() const
@@ -63,8 +71,7 @@ bool ProcessInfo::openProcess(QString name, int mode)
         arguments << QStringLiteral("-s");
     else if (mode != 0)
         arguments << QStringLiteral("-f");
-    startDetached(path, arguments, folder);
-    return true;
+    return m_program->start(path, arguments, folder);
 }
 
 QString ProcessInfo::get_userappdata_path()

@@ -4,10 +4,13 @@
 #include <QString>
 #include <QVariantMap>
 
+class UpgradeProgram;
+
 // Starts programs for QML (context property "process"): the upgrade program
-// copied into the application-data folder and the text editor for reports, both
-// detached and never waited for; and the task list, to learn whether an upgrade
-// program is already running.
+// copied into the application-data folder, which runs on by itself but is
+// watched while its stage awaits it (UpgradeProgram); the text editor for
+// reports, detached and never waited for; and the task list, to learn whether an
+// upgrade program is already running.
 class ProcessInfo : public QObject
 {
     Q_OBJECT
@@ -19,9 +22,16 @@ public:
 
     QVariantMap result() const;
 
+    // The upgrade program of the stage that runs (the status channel takes
+    // reports from it alone). Never null; owned by this object.
+    UpgradeProgram *upgradeProgram() const;
+
 signals:
     // The notify signal of `result`; nothing in this class emits it.
     void statusChanged();
+    // The upgrade program started last ended wholly without its final report
+    // (0, 1 or 2), within about two seconds of its end.
+    void upgradeProgramLost();
 
 public slots:
     // true when a running program's name contains "FwLoader" (case-sensitive) and
@@ -30,10 +40,11 @@ public slots:
     bool getDriverProcess();
 
 public:
-    // Starts "<application-data folder>/<name>" detached in that folder with no
-    // argument (mode 0), "-s" (mode 2) or "-f" (any other mode), output discarded.
-    // Returns false (warning "Does not exits: <path>", nothing started) when the
-    // file is missing; true otherwise, whether or not the start succeeds.
+    // Starts "<application-data folder>/<name>" in that folder with no argument
+    // (mode 0), "-s" (mode 2) or "-f" (any other mode), output discarded, as the
+    // upgrade program of the stage. Returns false when the file is missing
+    // (warning "Does not exits: <path>") or could not be started (one log line);
+    // true when it runs.
     Q_INVOKABLE bool openProcess(QString name, int mode);
     // The application-data folder, created when missing. Never fails (see
     // AppDataFolder::path()).
@@ -47,4 +58,5 @@ public:
 
 private:
     QVariantMap m_result;
+    UpgradeProgram *m_program;
 };

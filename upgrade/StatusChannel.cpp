@@ -1,18 +1,39 @@
 #include "StatusChannel.h"
 
+#include "SocketFolder.h"
 #include "StatusFrame.h"
 
+#include <QDebug>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+// The peer's process and whether it runs as this user, from the credentials the
+// kernel recorded when it connected.
+void peerCredentials(const QLocalSocket *socket, qint64 *pid, bool *sameUser)
+{
+    struct ucred credentials;
+    socklen_t size = sizeof credentials;
+    if (getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0
+        || size != sizeof credentials)
+        return;
+    *pid = credentials.pid;
+    *sameUser = credentials.uid == geteuid();
+}
+
+}
 
 QString StatusChannel::address()
 {
-    const QString name = QStringLiteral("upvane-status");
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        return name;
-    return runtime + QLatin1Char('/') + name;
+    const QString folder = SocketFolder::path();
+    if (folder.isEmpty())
+        return QString();
+    return folder + QStringLiteral("/upvane-status");
 }
 
 StatusChannel::StatusChannel(QObject *parent)
@@ -39,20 +60,34 @@ bool StatusChannel::isListening() const
     return m_server->isListening();
 }
 
+void StatusChannel::setGate(Gate gate)
+{
+    m_gate = std::move(gate);
+}
+
 void StatusChannel::listen()
 {
+    QString problem;
+    if (SocketFolder::path(&problem).isEmpty()) {
+        qWarning().noquote() << QStringLiteral("Status channel does not listen: no private folder for it: %1").arg(problem);
+        return;
+    }
     const QString name = address();
     // Listening would take the name away from a tool that serves it already (a
     // later instance starts up while the first runs). Connecting is answered or
     // refused at once: there is no network in between.
     QLocalSocket probe;
     probe.connectToServer(name);
-    if (probe.state() != QLocalSocket::UnconnectedState)
+    if (probe.state() != QLocalSocket::UnconnectedState) {
+        qWarning().noquote() << QStringLiteral("Status channel does not listen: %1 is served by another program").arg(name);
         return;
-    if (m_server->listen(name) || m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return;
-    QLocalServer::removeServer(name);   // left over by a tool that ended without closing
-    m_server->listen(name);
+    }
+    if (!m_server->listen(name) && m_server->serverError() == QAbstractSocket::AddressInUseError) {
+        QLocalServer::removeServer(name);   // left over by a tool that ended without closing
+        m_server->listen(name);
+    }
+    if (!m_server->isListening())
+        qWarning().noquote() << QStringLiteral("Status channel does not listen at %1: %2").arg(name, m_server->errorString());
 }
 
 void StatusChannel::acceptPeers()
@@ -63,7 +98,9 @@ void StatusChannel::acceptPeers()
             socket->deleteLater();
             continue;
         }
-        m_peers.insert(socket, Peer());
+        Peer peer;
+        peerCredentials(socket, &peer.pid, &peer.sameUser);
+        m_peers.insert(socket, peer);
         socket->setReadBufferSize(StatusFrame::MaxFrameSize);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readPeer(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] { dropPeer(socket); });
@@ -89,15 +126,21 @@ void StatusChannel::readPeer(QLocalSocket *socket)
             return;
         case StatusFrame::Result::Incomplete:
             return;   // the buffer holds less than a largest frame: wait for more
-        case StatusFrame::Result::Complete:
+        case StatusFrame::Result::Complete: {
             buffer.remove(0, used);
+            const qint64 pid = peer->pid;
+            if (!peer->sameUser || (m_gate && !m_gate(pid))) {
+                emit refused(frame.bytes, frame.handle, pid);
+                break;
+            }
             if (peer->announced && m_byHandle.value(peer->handle) == socket)
                 m_byHandle.remove(peer->handle);
             peer->handle = frame.handle;
             peer->announced = true;
             m_byHandle.insert(frame.handle, socket);
-            emit received(frame.bytes, frame.handle);
+            emit received(frame.bytes, frame.handle, pid);
             break;
+        }
         }
     }
 }

@@ -1,5 +1,8 @@
 #include "UpgradeEventFilter.h"
 
+#include "StatusCode.h"
+#include "UpgradeProgram.h"
+
 #include <QDebug>
 #include <QTimer>
 
@@ -30,10 +33,28 @@ void UpgradeEventFilter::sendDeviceInfo(QString deviceID, int handle)
     deliver(handle, deviceID.toUtf8() + '|');
 }
 
-void UpgradeEventFilter::statusArrived(const QByteArray &text, int handle)
+bool UpgradeEventFilter::takesFrom(qint64 pid) const
+{
+    return m_program && m_program->owns(pid);
+}
+
+void UpgradeEventFilter::statusArrived(const QByteArray &text, int handle, qint64 pid, bool taken)
 {
     // Every counted byte belongs to the text, a NUL included.
     const QString status = QString::fromUtf8(text.constData(), text.size());
+    if (!taken) {
+        qInfo().noquote() << QStringLiteral("Status \"%1\" from process %2 (handle %3) ignored: not the upgrade program of this stage")
+                                 .arg(QString::fromLatin1(text.toPercentEncoding(" ")))
+                                 .arg(pid)
+                                 .arg(handle);
+        return;
+    }
+    qInfo().noquote() << QStringLiteral("Status \"%1\" from upgrade program process %2 (handle %3) taken")
+                             .arg(QString::fromLatin1(text.toPercentEncoding(" ")))
+                             .arg(pid)
+                             .arg(handle);
+    if (StatusCode::isFinal(status))
+        m_program->reportFinished();
     m_lastStatus = status;
     // Each message publishes its own text: two reports within 100 ms must both
     // reach the wizard, in the order they came (the first may end a stage).

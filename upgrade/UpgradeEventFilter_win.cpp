@@ -1,5 +1,9 @@
 #include "UpgradeEventFilter.h"
 
+#include "UpgradeProgram.h"
+
+#include <QDebug>
+
 #include <qt_windows.h>
 
 #include <limits>
@@ -8,6 +12,11 @@ void UpgradeEventFilter::openChannel()
 {
     // Window messages need no set-up: the status messages reach the tool's
     // windows and come through nativeEventFilter.
+}
+
+void UpgradeEventFilter::setProgram(UpgradeProgram *program)
+{
+    m_program = program;   // window messages always reach the tool: reports are possible
 }
 
 bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
@@ -26,7 +35,11 @@ bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *me
     QByteArray text;
     if (data->lpData && data->cbData > 0)
         text = QByteArray(static_cast<const char *>(data->lpData), static_cast<int>(data->cbData));
-    statusArrived(text, handle);
+    // The sender is the process that owns the window it names.
+    DWORD pid = 0;
+    if (msg->wParam)
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(msg->wParam), &pid);
+    statusArrived(text, handle, qint64(pid), takesFrom(qint64(pid)));
     return false;
 }
 
@@ -38,5 +51,17 @@ void UpgradeEventFilter::deliver(int handle, const QByteArray &bytes)
     data.lpData = const_cast<char *>(bytes.constData());   // NUL-terminated beyond cbData
     // A sign-extended handle addresses the same window as the one that sent it.
     const HWND window = reinterpret_cast<HWND>(static_cast<qintptr>(handle));
-    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    // Bounded: a hung upgrade program must not freeze the tool. Messages sent to
+    // the tool meanwhile are still handled (no SMTO_BLOCK), as with SendMessageW:
+    // the program may report while it handles the answer.
+    constexpr UINT TimeoutMs = 5000;
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                             TimeoutMs, &answer)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_TIMEOUT || error == 0)
+            qWarning().noquote() << QStringLiteral("Upgrade program did not take the answer within %1 ms (window %2)")
+                                        .arg(TimeoutMs)
+                                        .arg(handle);
+    }
 }

@@ -118,3 +118,12 @@ QString fileIo::get_userappdata_path()
 {
     return AppDataFolder::path();
 }
+
+bool fileIo::checkUpgradeProgram(QString path)
+{
+    QFile file(path);
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
+        return true;
+    qWarning().noquote() << QStringLiteral("Upgrade program missing or unreadable: ") + path;
+    return false;
+}

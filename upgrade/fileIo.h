@@ -51,6 +51,10 @@ public:
     // The application-data folder, created when missing. Never fails (see
     // AppDataFolder::path()).
     Q_INVOKABLE QString get_userappdata_path();
+    // Whether the file at `path` (as QML built it) is there and can be read:
+    // checked before an upgrade sends anything to the device. false logs
+    // "Upgrade program missing or unreadable: <path>".
+    Q_INVOKABLE bool checkUpgradeProgram(QString path);
 
 private:
     QUrl m_source;

@@ -11,6 +11,8 @@ QList<QPair<QString, QString>> Scenario::presets()
         {QStringLiteral("silent"), QStringLiteral("hang")},
         {QStringLiteral("quiet"), QStringLiteral("exit")},
         {QStringLiteral("burst"), QStringLiteral("pause:300 3 4+1")},
+        {QStringLiteral("crash"), QStringLiteral("pause:300 3 crash")},
+        {QStringLiteral("orphan"), QStringLiteral("child pause:1000 3 pause:300 1")},
     };
 }
 
@@ -24,13 +26,26 @@ bool Scenario::parse(const QString &text, QList<Step> *steps, QString *error)
     static const QRegularExpression code(QStringLiteral("^-?[0-9]+$"));
     static const QRegularExpression hex(QStringLiteral("^hex:([0-9a-fA-F]{2})*$"));
     const QStringList words = source.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    for (const QString &word : words) {
+    for (int i = 0; i < words.size(); ++i) {
+        const QString &word = words.at(i);
         Step step;
         bool ok = true;
-        if (word == QLatin1String("hang")) {
+        if (word == QLatin1String("child")) {
+            step.kind = Step::Child;
+            step.rest = words.mid(i + 1).join(QLatin1Char(' '));
+            steps->append(step);
+            return true;
+        }
+        if (word == QLatin1String("crash")) {
+            step.kind = Step::Crash;
+        } else if (word == QLatin1String("hang")) {
             step.kind = Step::Hang;
         } else if (word == QLatin1String("exit")) {
             step.kind = Step::Exit;
+        } else if (word.startsWith(QLatin1String("await:"))) {
+            step.kind = Step::Await;
+            step.rest = word.mid(6);
+            ok = !step.rest.isEmpty();
         } else if (word.startsWith(QLatin1String("pause:"))) {
             step.kind = Step::Pause;
             step.milliseconds = word.mid(6).toInt(&ok);
@@ -38,11 +53,13 @@ bool Scenario::parse(const QString &text, QList<Step> *steps, QString *error)
         } else {
             const QStringList parts = word.split(QLatin1Char('+'), Qt::KeepEmptyParts);
             for (const QString &part : parts) {
-                if (code.match(part).hasMatch())
+                if (code.match(part).hasMatch()) {
                     step.messages << part.toUtf8();
-                else if (hex.match(part).hasMatch())
+                    step.raw << false;
+                } else if (hex.match(part).hasMatch()) {
                     step.messages << QByteArray::fromHex(part.mid(4).toLatin1());
-                else
+                    step.raw << true;
+                } else
                     ok = false;
             }
         }

@@ -13,18 +13,24 @@
 //   a+b+...         send several of the two above back to back, in one write,
 //                   then wait for the replies owed
 //   pause:<ms>      wait
+//   await:<file>    wait until the file exists (up to 60 s), then go on
 //   hang            stay connected and silent until the tool goes away
 //   exit            end at once, without another word
+//   crash           end at once by a signal (SIGKILL), without another word
+//   child           hand the remaining steps to a child process of its own (in
+//                   the same session) and end at once
 // or one of the preset names (presets()).
 class Scenario
 {
 public:
     struct Step
     {
-        enum Kind { Send, Pause, Hang, Exit };
+        enum Kind { Send, Pause, Await, Hang, Exit, Crash, Child };
         Kind kind = Send;
         QList<QByteArray> messages;   // Send: the texts sent back to back
+        QList<bool> raw;              // Send: per text, sent by "hex:" (no reply awaited)
         int milliseconds = 0;         // Pause
+        QString rest;                 // Child: the scenario text of the steps after it; Await: the file
     };
 
     // The presets and the scenario text each stands for.

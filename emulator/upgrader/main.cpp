@@ -5,11 +5,18 @@
 #include "ToolLink.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <QVector>
 
 #include <cstdio>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -48,6 +55,23 @@ void recordStart(const Record &record, qint32 handle, const QString &scenario)
     record.line(QStringLiteral("scenario"), scenario);
 }
 
+// Starts a copy of this program that plays `scenario`, in our session; its pid or -1.
+pid_t startChild(const QString &scenario)
+{
+    const QByteArray own = QByteArrayLiteral("UPVANE_UPGRADER_SCENARIO_") + UPGRADER_VARIANT;
+    qputenv(own.constData(), scenario.toUtf8());
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    QList<QByteArray> arguments;
+    for (const QString &argument : QCoreApplication::arguments())
+        arguments << argument.toLocal8Bit();
+    QVector<char *> argv;
+    for (QByteArray &argument : arguments)
+        argv << argument.data();
+    argv << nullptr;
+    pid_t pid = -1;
+    return posix_spawn(&pid, program.constData(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
 // Plays the steps; returns the exit code.
 int play(const QList<Scenario::Step> &steps, ToolLink &link, const Record &record)
 {
@@ -56,9 +80,22 @@ int play(const QList<Scenario::Step> &steps, ToolLink &link, const Record &recor
         case Scenario::Step::Exit:
             record.line(QStringLiteral("exit"));
             return 0;
+        case Scenario::Step::Crash:
+            record.line(QStringLiteral("crash"));
+            raise(SIGKILL);
+            return 1;
+        case Scenario::Step::Child:
+            record.line(QStringLiteral("child"), QString::number(startChild(step.rest)));
+            return 0;
         case Scenario::Step::Pause:
             QThread::msleep(ulong(step.milliseconds));
             break;
+        case Scenario::Step::Await: {
+            QDeadlineTimer deadline(ReplyTimeoutMs);
+            while (!QFile::exists(step.rest) && !deadline.hasExpired())
+                QThread::msleep(20);
+            break;
+        }
         case Scenario::Step::Hang:
             if (!link.open()) {
                 record.line(QStringLiteral("no channel"));
@@ -79,8 +116,9 @@ int play(const QList<Scenario::Step> &steps, ToolLink &link, const Record &recor
             }
             for (const QByteArray &message : step.messages)
                 record.bytes(QStringLiteral("sent"), message);
-            for (const QByteArray &message : step.messages) {
-                if (Scenario::repliesOwed(message) == 0)
+            for (int i = 0; i < step.messages.size(); ++i) {
+                const QByteArray &message = step.messages.at(i);
+                if (step.raw.value(i) || Scenario::repliesOwed(message) == 0)
                     continue;
                 QByteArray reply;
                 if (!link.awaitReply(&reply, ReplyTimeoutMs)) {

@@ -1,6 +1,7 @@
 // The single-instance guard, seen from real processes of the real program.
 #include "../common/ProgramEnvironment.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QtTest>
@@ -166,6 +167,57 @@ private slots:
         QVERIFY(!foreign.hasPendingConnections());
         QCOMPARE(runLater(env, {"mine"}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(first.values(), QStringList{"mine"}, 10000);
+    }
+
+    // Both sockets (the hand-over and the status channel) live only in a folder
+    // of the user's own that no one else may enter: a runtime folder open to
+    // others or unset gives way to one the program makes (0700); where that name
+    // is taken, the program refuses to start and says why.
+    void socketsOnlyInAPrivateFolder_data()
+    {
+        QTest::addColumn<QString>("runtime");    // "open", "unset"
+        QTest::addColumn<bool>("fallbackTaken"); // the fallback folder exists, open to all
+        QTest::newRow("runtime folder open to others") << "open" << false;
+        QTest::newRow("runtime folder unset") << "unset" << false;
+        QTest::newRow("fallback folder taken") << "unset" << true;
+    }
+
+    void socketsOnlyInAPrivateFolder()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(bool, fallbackTaken);
+        ProgramEnvironment env;
+        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        QTemporaryDir shared;
+        QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777)));
+        const QString own = shared.path() + QStringLiteral("/upvane-") + QString::number(geteuid());
+        if (fallbackTaken)
+            QVERIFY(QDir().mkdir(own) && ::chmod(QFile::encodeName(own).constData(), 0777) == 0);
+        QProcessEnvironment processEnv = env.environment();
+        processEnv.insert(QStringLiteral("TMPDIR"), shared.path());
+        if (runtime == QLatin1String("unset"))
+            processEnv.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            QVERIFY(::chmod(QFile::encodeName(env.runtimeDir()).constData(), 0777) == 0);
+
+        FirstInstance first(env);
+        first.process.setProcessEnvironment(processEnv);
+        first.process.start();
+        if (fallbackTaken) {
+            QVERIFY(first.process.waitForFinished(20000));
+            QCOMPARE(first.process.exitCode(), 1);
+            QVERIFY2(first.log().contains(QStringLiteral("Upvane cannot start: no private folder for its sockets: %1 is not private")
+                                              .arg(own)),
+                     qPrintable(first.log()));
+            QVERIFY(QDir(own).isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(own + QStringLiteral("/VELMVELM Upvane")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(own + QStringLiteral("/upvane-status")), 20000);   // made a little later
+        QCOMPARE(QFileInfo(own).permissions() & 0x0077, 0);
+        QVERIFY(QDir(env.runtimeDir()).isEmpty());
+        for (const char *name : {"VELMVELM Upvane", "upvane-status"})
+            QVERIFY(!QFileInfo::exists(shared.path() + QLatin1Char('/') + QLatin1String(name)));
     }
 };
 

@@ -251,24 +251,32 @@ private slots:
 
     void opendev()
     {
-        for (const char *keys : {"kind=mute", "open=fails", "kind=foreign", ""})
+        // devices that take every report stand ahead of the RT48PX
+        for (const char *keys : {"kind=mute", "kind=foreign", ""})
             addDevice(keys);
         hidEnumerate hid;
+        QVERIFY(!hid.opendev());   // before any search: nothing opened, nothing sent
+        QVERIFY(FakeHid::calls("hid_open_path").empty());
+        hid.enumerate();
+        FakeHid::clearTranscript();
         QVERIFY(hid.opendev());
-        // the first device that takes the probe stays open; nothing is read
-        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 1, 2}));
-        QCOMPARE(devices("hid_close"), (QVector<int>{0}));
-        QCOMPARE(devices("hid_send_feature_report"), (QVector<int>{0, 2}));
-        for (const QString &call : trace())
-            QVERIFY2(!call.contains(QLatin1String("feature_report")) || call == kProbe, qPrintable(call));
-        verifyInitExitPairing();
+        // the device the search accepted, and only it, is opened, probed and kept
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{2}));
+        QCOMPARE(trace(), (QStringList{"close", "exit", "init", "open_path", kProbe}));
+        QVERIFY(hid.send0XA0());
+        QCOMPARE(FakeHid::device(1).commandsReceived(), 0);
+        QCOMPARE(FakeHid::device(2).commandsReceived(), 1);
 
-        // none takes the probe: every device is closed again, the one kept before included
-        for (int device : {2, 3})
-            FakeHid::device(device).config().kind = Rt48px::Kind::Mute;
+        // the accepted device refusing the probe, or gone: no other device is
+        // tried, nothing stays open
+        FakeHid::clearTranscript();
+        FakeHid::device(2).config().kind = Rt48px::Kind::Mute;
         QVERIFY(!hid.opendev());
+        FakeHid::setPresent(2, false);
+        QVERIFY(!hid.opendev());
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{2, 2}));
         QCOMPARE(FakeHid::openHandles(), 0);
-        verifyInitExitPairing();
+        QCOMPARE(FakeHid::device(1).commandsReceived(), 0);
     }
 
     void commands_data()
@@ -306,6 +314,7 @@ private slots:
 
         addDevice(keys);
         hidEnumerate hid;
+        hid.enumerate();
         hid.opendev();
         FakeHid::clearTranscript();
         DeviceTest::messages.clear();

@@ -46,8 +46,10 @@ QString path(const hidEnumerate &hid)
 }
 
 const QString kProbe = QStringLiteral("01 46 55 ff 45 4e 2d");
-// opendev and the identification: the mouse refuses the probe, the RT48PX takes it
+// the identification: the mouse refuses the probe, the RT48PX takes it
 const QStringList kProbes{line(0, "send", 512, -1, kProbe), line(1, "send", 512, 512, kProbe)};
+// opendev: the device the search accepted, and only it, takes the probe
+const QStringList kOpenProbe{line(1, "send", 512, 512, kProbe)};
 
 }
 
@@ -93,9 +95,12 @@ private slots:
     {
         Transcript transcript;
         hidEnumerate hid;
+        QVERIFY(!hid.opendev());   // no search has accepted a device yet
+        hid.enumerate();
+        transcript.newLines();
         QVERIFY(hid.opendev());
         QVERIFY(hid.send0XA0());
-        QCOMPARE(transcript.newLines(), (kProbes + QStringList{line(1, "send", 8, 8, "a2 46 55 a0 00 43 54 d2")}));
+        QCOMPARE(transcript.newLines(), (kOpenProbe + QStringList{line(1, "send", 8, 8, "a2 46 55 a0 00 43 54 d2")}));
 
         // send0XA0 closed the device: there is nothing left to confirm
         QVERIFY(!hid.send0XFF());
@@ -104,7 +109,7 @@ private slots:
         QVERIFY(hid.opendev());
         QVERIFY(hid.send0XFF());
         QCOMPARE(transcript.newLines(),
-                 (kProbes + QStringList{line(1, "send", 7, 7, kProbe), line(1, "get", 7, 7, "22")}));
+                 (kOpenProbe + QStringList{line(1, "send", 7, 7, kProbe), line(1, "get", 7, 7, "22")}));
     }
 
     void replugGivesNewNode()
@@ -134,9 +139,8 @@ private slots:
                                         "unable to open device",
                                         "open device faile QVariant(QString, \"/dev/hidraw5\")"}));
         QCOMPARE(hid.getFWver(), QString());
-        // opendev checks nothing but the probe: the first device keeps it
-        QVERIFY(hid.opendev());
-        QVERIFY(hid.send0XA0());
+        // no device was accepted: opendev opens none of them
+        QVERIFY(!hid.opendev());
     }
 };
 

@@ -35,9 +35,9 @@ void TestHidSocketQml::fromQml()
             property int bound: devlist.length
             onHidFinished: { finishedCount += 1; seen = devlist }
             function steps() {
-                var results = [getFWver(), opendev(), send0XA0(), opendev(), send0XFF(), send0XFF()]
+                var results = [getFWver(), opendev()]
                 enumerate()
-                return results.concat([getFWver(), getUPver()])
+                return results.concat([opendev(), send0XA0(), opendev(), send0XFF(), send0XFF(), getFWver(), getUPver()])
             }
         })", QUrl(QStringLiteral("qrc:/HidSocketTest.qml")));
     QScopedPointer<QObject> socket(component.create());
@@ -47,8 +47,9 @@ void TestHidSocketQml::fromQml()
     QVariant steps;
     QTest::ignoreMessage(QtDebugMsg, "0xff send failed");
     QVERIFY(QMetaObject::invokeMethod(socket.data(), "steps", Q_RETURN_ARG(QVariant, steps)));
-    // opendev reads no versions; the last send0XFF finds the device closed
-    QCOMPARE(steps.toList(), (QVariantList{"", true, true, true, true, false, "01.0.107", "V1.1.104"}));
+    // opendev opens nothing before a search has accepted a device; the last
+    // send0XFF finds the device closed
+    QCOMPARE(steps.toList(), (QVariantList{"", false, true, true, true, true, false, "01.0.107", "V1.1.104"}));
     QCOMPARE(FakeHid::device(device).commandsReceived(), 1);
     QCOMPARE(socket->property("finishedCount").toInt(), 1);
     QCOMPARE(socket->property("bound").toInt(), 1);

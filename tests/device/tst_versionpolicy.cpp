@@ -82,6 +82,60 @@ private slots:
         QCOMPARE(after.value(QStringLiteral("compareStatus")).toString(), compareStatus);
         QCOMPARE(after.value(QStringLiteral("deviceFW_Ver"), "V2.0.07").toString(), QStringLiteral("V2.0.07"));
     }
+
+    // config.ini as editors save it: UTF-8 with or without a byte-order mark.
+    // The versions read whole; an ASCII file is read and written back byte for
+    // byte as the plain reader does.
+    void utf8_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<QString>("microcode");
+        QTest::newRow("ASCII, repaired") << QByteArray("deviceFW_Ver=V1.1.107\r\nu_Code_Ver=V1.1.104\r\ncompareStatus=yes\r\n")
+                                         << "V1.1.107" << "V1.1.104";
+        QTest::newRow("ASCII with a group, nothing to repair")
+            << QByteArray("[General]\ndeviceFW_Ver=1.1\nu_Code_Ver=2\nneedUp4k=1.1.104\ncompareStatus=false\n") << "1.1" << "2";
+        QTest::newRow("byte-order mark before the first key")
+            << QByteArray("\xef\xbb\xbf" "deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\n") << "V1.1.107" << "V1.1.104";
+        QTest::newRow("byte-order mark before the group")
+            << QByteArray("\xef\xbb\xbf[General]\ndeviceFW_Ver=V1.1.107\n") << "V1.1.107" << "";
+        QTest::newRow("non-ASCII values") << QByteArray("\xef\xbb\xbf" "deviceFW_Ver=V1.1.107 \xc3\xa9t\xc3\xa9\nu_Code_Ver=\xe2\x80\x93\n")
+                                          << QString::fromUtf8("V1.1.107 \xc3\xa9t\xc3\xa9") << QString::fromUtf8("\xe2\x80\x93");
+    }
+
+    void utf8()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, firmware);
+        QFETCH(QString, microcode);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("config.ini"));
+        const QString plainPath = folder.filePath(QStringLiteral("plain.ini"));
+        for (const QString &target : {path, plainPath}) {
+            QFile out(target);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        }
+        {
+            QSettings settings(path, QSettings::IniFormat);
+            VersionPolicy::useUtf8(settings);
+            QCOMPARE(settings.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+            QCOMPARE(settings.value(QStringLiteral("u_Code_Ver")).toString(), microcode);
+            VersionPolicy::repairSettings(settings);
+        }
+        bool ascii = true;
+        for (char c : file)
+            ascii = ascii && uchar(c) < 0x80;
+        if (!ascii)
+            return;
+        {
+            QSettings plain(plainPath, QSettings::IniFormat);
+            VersionPolicy::repairSettings(plain);
+        }
+        QFile written(path);
+        QFile plainWritten(plainPath);
+        QVERIFY(written.open(QIODevice::ReadOnly) && plainWritten.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), plainWritten.readAll());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVersionPolicy)

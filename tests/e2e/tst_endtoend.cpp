@@ -144,6 +144,11 @@ private slots:
         QTest::newRow("micro-code upgrade fails")
             << QStringList{"microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
+        // A foreign device that takes every report stands first; the micro-code
+        // program dies without its final report.
+        QTest::newRow("micro-code program dies")
+            << QStringList{"kind=foreign", "microcode=V1R1103"} << "crash" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
     }
 
     void upgrade()
@@ -179,8 +184,18 @@ private slots:
         const int command = indexOfPrefix(sent, kCommandA0);
         QCOMPARE(command >= 0, microcodeStage);
         if (microcodeStage) {
-            // The 0xFF probe of the micro-code stage is the seven-byte one.
+            // The 0xA0 command goes to the device that answered the identification.
             const QStringList lines = WizardRun::lines(run.transcriptFile());
+            const auto deviceOf = [&lines](const QString &packet) {
+                for (const QString &line : lines) {
+                    if (line.contains(QLatin1String(" send ")) && line.contains(QStringLiteral(": ") + packet))
+                        return line.section(QLatin1Char(' '), 0, 1);
+                }
+                return QString();
+            };
+            QVERIFY(!deviceOf(kCommandA0).isEmpty());
+            QCOMPARE(deviceOf(kCommandA0), deviceOf(kInformationRequest));
+            // The 0xFF probe of the micro-code stage is the seven-byte one.
             const bool shortProbe = std::any_of(lines.begin(), lines.end(), [](const QString &line) {
                 return line.contains(QLatin1String("send length 7 ")) && line.endsWith(kProbe);
             });

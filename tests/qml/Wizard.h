@@ -66,6 +66,7 @@ public:
     {
         static const int registered = qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
         Q_UNUSED(registered)
+        event.setProgram(process.upgradeProgram());
         QObject::connect(&engine, &QQmlApplicationEngine::warnings, [this](const QList<QQmlError> &list) {
             for (const QQmlError &error : list)
                 warnings << error.toString();

@@ -7,8 +7,10 @@
 #include "StatusFrame.h"
 #include "Wizard.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLocalSocket>
+#include <QScopeGuard>
 
 namespace {
 
@@ -34,6 +36,9 @@ public:
     QList<QUrl> opened;
     Q_INVOKABLE bool openProcess(const QString &, int) { return false; }
 
+signals:
+    void upgradeProgramLost();
+
 public slots:
     void open(const QUrl &url) { opened << url; }
 };
@@ -48,6 +53,19 @@ class tst_WizardFlow : public QObject
     std::unique_ptr<QTemporaryDir> m_records;   // a new one each test: hung programs of the last write on
 
     QString recordFile() const { return m_records->filePath(QStringLiteral("record")); }
+    // The stand-in's record: the values of `key` in order, or every line.
+    QStringList recorded(const QString &key = QString()) const
+    {
+        QFile file(recordFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList found;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (key.isNull() || line.startsWith(key + QLatin1Char(' ')))
+                found << (key.isNull() ? line : line.mid(key.size() + 1));
+        }
+        return found;
+    }
 
     // The stage-3 device found; the firmware stage starts as its Confirm starts it.
     void toFirmwareStage()
@@ -95,37 +113,122 @@ private slots:
     }
 
     // The bar stops at 90 while the program asks (code 3 answered with the device
-    // path, 4 with "0") and the close button is disabled; the success report
-    // completes it. The test speaks for the firmware program.
+    // path, 4 with "0") and the close button, the window manager's close
+    // included, is refused; the success report completes it. A report of
+    // another process of this user, this one, changes nothing and is not answered.
     void barWaitsAt90UntilTheReport()
     {
         Wizard &wizard = *m_wizard;
-        qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", "quiet");   // the program leaves at once
+        QTemporaryDir blankless(QDir::tempPath() + QStringLiteral("/upvane-go-XXXXXX"));   // a scenario step holds no blank
+        const QString go = blankless.filePath(QStringLiteral("go"));
+        qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", ("3 4 await:" + go + " 1").toUtf8());
         toFirmwareStage();
-        QLocalSocket peer;
-        QByteArray replies;
-        connect(&peer, &QLocalSocket::readyRead, [&] { replies += peer.readAll(); });
-        peer.connectToServer(StatusChannel::address());
-        QVERIFY(peer.waitForConnected(10000));
-        const auto report = [&](const char *status) { peer.write(StatusFrame::encode(4711, status)); };
+        QLocalSocket impostor;
+        impostor.connectToServer(StatusChannel::address());
+        QVERIFY(impostor.waitForConnected(10000));
 
         QTRY_COMPARE_WITH_TIMEOUT(wizard.progress(), 90, Search);
         QCOMPARE(wizard.pageObject("process_txt")->property("text").toString(), QStringLiteral("90 %"));
         QVERIFY(!wizard.item("closeButton", "head_load")->property("enabled").toBool());
         wizard.click(Wizard::CloseButton);
+        QCloseEvent refused;
+        QCoreApplication::sendEvent(wizard.window, &refused);
+        QVERIFY(!refused.isAccepted());
+        QVERIFY(wizard.window->isVisible());
 
-        report("3");
-        report("4");
-        QTRY_COMPARE(replies, StatusFrame::encode(0, DevicePath.toUtf8() + '|') + StatusFrame::encode(0, "0|"));
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(QStringLiteral("reply")), (QStringList{DevicePath + '|', "0|"}), Search);
+        const QVariantMap taken = wizard.event.result();
+        QSignalSpy impostorReports(wizard.event.findChild<StatusChannel *>(), &StatusChannel::refused);
+        impostor.write(StatusFrame::encode(4711, "3"));
+        impostor.write(StatusFrame::encode(4711, "1"));
+        QTRY_COMPARE_WITH_TIMEOUT(impostorReports.count(), 2, Search);
+        QCOMPARE(wizard.event.result(), taken);   // nothing of it will be published
         QCOMPARE(wizard.progress(), 90);
 
-        report("1");
+        QVERIFY(QFile(go).open(QIODevice::WriteOnly));
         QTRY_COMPARE_WITH_TIMEOUT(wizard.progress(), 100, Search);
         QTRY_COMPARE_WITH_TIMEOUT(wizard.page(), QLatin1String(Wizard::ResultPage), Search);
         QCOMPARE(wizard.integer("upSuccess"), 1);
         QCOMPARE(wizard.quitSpy.count(), 0);
+        QCOMPARE(impostor.bytesAvailable(), 0);
+        QCloseEvent accepted;
+        QCoreApplication::sendEvent(wizard.window, &accepted);
+        QVERIFY(accepted.isAccepted());
         wizard.click(Wizard::CloseButton);
         QCOMPARE(wizard.quitSpy.count(), 1);
+    }
+
+    // An upgrade program that ends wholly without its final report fails the
+    // stage within seconds; one that leaves a child behind that reports does not.
+    void programEndsWithoutFinalReport_data()
+    {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<int>("upSuccess");
+        QTest::newRow("ends at once") << QByteArray("quiet") << 0;
+        QTest::newRow("unknown code, then ends") << QByteArray("3 7") << 0;
+        QTest::newRow("garbage, then ends") << QByteArray("hex:78") << 0;
+        QTest::newRow("killed after the device question") << QByteArray("crash") << 0;
+        QTest::newRow("its child reports after it ended") << QByteArray("child pause:2500 3 1") << 1;
+    }
+
+    void programEndsWithoutFinalReport()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(int, upSuccess);
+        qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", scenario);
+        toFirmwareStage();
+        QTRY_VERIFY_WITH_TIMEOUT(QStringList({"exit", "finished", "crash"}).contains(recorded().value(recorded().size() - 1)),
+                                 Search);
+        QTRY_COMPARE_WITH_TIMEOUT(m_wizard->page(), QLatin1String(Wizard::ResultPage), Search);
+        QCOMPARE(m_wizard->integer("upSuccess"), upSuccess);
+        if (upSuccess == 0)
+            verifyFailurePage();
+    }
+
+    // The programs the run needs are checked before anything goes to the device:
+    // a missing one fails at Confirm, with no 0xA0 command sent.
+    void missingUpgradeProgram_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<bool>("microcodePath");
+        QTest::newRow("micro-code program, micro-code path") << "RT48PX_4K.exe" << true;
+        QTest::newRow("firmware program, micro-code path") << "RT48PX.exe" << true;
+        QTest::newRow("firmware program, skip path") << "RT48PX.exe" << false;
+    }
+
+    void missingUpgradeProgram()
+    {
+        QFETCH(QString, missing);
+        QFETCH(bool, microcodePath);
+        Wizard &wizard = *m_wizard;
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/upgradefile/") + missing;
+        QVERIFY(QFile::rename(program, program + QStringLiteral(".away")));
+        const auto restore = qScopeGuard([&] { QFile::rename(program + QStringLiteral(".away"), program); });
+        Rt48px::DeviceConfig config;
+        config.microcode = microcodePath ? "V1R1103" : "V1R1104";
+        const int device = FakeHid::addDevice(config);
+        wizard.call("prepareDevice");
+        QTRY_COMPARE_WITH_TIMEOUT(wizard.integer("confirmEn"), 1, Search);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Upgrade program missing or unreadable: ") + program));
+        wizard.call("cleanDevice");
+        verifyFailurePage();
+        QCOMPARE(FakeHid::device(device).commandsReceived(), 0);
+        QVERIFY(!QFile::exists(recordFile()));
+    }
+
+    // A channel that cannot listen is told at start-up, and the stage that needs
+    // it fails at once instead of waiting.
+    void stageFailsWithoutAChannel()
+    {
+        m_wizard.reset();
+        QVERIFY(QDir().mkpath(StatusChannel::address()));
+        const auto remove = qScopeGuard([] { QDir(StatusChannel::address()).removeRecursively(); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Status channel does not listen at ")));
+        m_wizard = std::make_unique<Wizard>();
+        QVERIFY(m_wizard->window);
+        toFirmwareStage();
+        verifyFailurePage();
+        QVERIFY(!QFile::exists(recordFile()));
     }
 
     void failureReports_data()

@@ -3,8 +3,12 @@
 // opener records what it was asked to show; real running programs make up the
 // task list.
 #include "ProcessInfo.h"
+#include "UpgradeEventFilter.h"
+#include "UpgradeProgram.h"
 #include "fileIo.h"
 #include "UpgradeTestWorld.h"
+
+#include <signal.h>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -24,7 +28,7 @@ private slots:
         QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"};
         QTest::newRow("-1: -f") << -1 << QStringList{"-f"};
         QTest::newRow("7: -f") << 7 << QStringList{"-f"};
-        QTest::newRow("no run bit") << 3 << QStringList();   // true all the same, nothing runs
+        QTest::newRow("no run bit") << 3 << QStringList();   // the start fails: false, nothing runs
         QTest::newRow("missing") << 3 << QStringList();      // its copy failed and left none
     }
 
@@ -34,6 +38,7 @@ private slots:
         QFETCH(QStringList, arguments);
         const QLatin1String tag(QTest::currentDataTag());
         const bool missing = tag == QLatin1String("missing");
+        const bool fails = missing || tag == QLatin1String("no run bit");
         UpgradeTestWorld world;
         ProcessInfo process;   // creates the application-data folder
         // As the wizard does it: copied over an earlier copy, then started.
@@ -42,13 +47,17 @@ private slots:
         if (missing)
             QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
         QCOMPARE(fileIo().copyFile(missing ? world.path(QStringLiteral("gone.exe")) : UpgradeTestWorld::standIn()), !missing);
-        if (tag == QLatin1String("no run bit"))
+        if (tag == QLatin1String("no run bit")) {
             QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        else if (missing)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
+                                                                      .arg(QRegularExpression::escape(copy))));
+        } else if (missing) {
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
+        }
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
-        QCOMPARE(process.openProcess(QStringLiteral("upgrade.exe"), mode), !missing);
-        if (missing || tag == QLatin1String("no run bit")) {
+        QCOMPARE(process.openProcess(QStringLiteral("upgrade.exe"), mode), !fails);
+        QCOMPARE(process.upgradeProgram()->isAwaited(), !fails);
+        if (fails) {
             QVERIFY(!QFile::exists(world.recordPath()));   // the start is synchronous: nothing ran
             return;
         }
@@ -57,6 +66,56 @@ private slots:
         QCOMPARE(world.recorded(QStringLiteral("folder")), QStringList{world.appDataDir()});
         QCOMPARE(world.recorded(QStringLiteral("stdout")) + world.recorded(QStringLiteral("stderr")),
                  (QStringList{"/dev/null", "/dev/null"}));
+    }
+
+    // The program of the stage, watched: one that ends wholly without its final
+    // report is given up within about two seconds; one that reports is not, nor
+    // one whose child reports after it has ended.
+    void programEndsWithoutFinalReport_data()
+    {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("ends at once") << QByteArray("exit") << true;
+        QTest::newRow("unknown code, then ends") << QByteArray("7") << true;
+        QTest::newRow("no number, then ends") << QByteArray("hex:78") << true;
+        QTest::newRow("killed") << QByteArray("pause:0 crash") << true;
+        QTest::newRow("final report, then ends") << QByteArray("pause:300 1") << false;
+        QTest::newRow("its child reports after it ended") << QByteArray("child pause:2500 1") << false;
+    }
+
+    void programEndsWithoutFinalReport()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(bool, lost);
+        UpgradeTestWorld world;
+        ProcessInfo process;
+        UpgradeEventFilter event;
+        event.setProgram(process.upgradeProgram());
+        QSignalSpy lostSpy(&process, &ProcessInfo::upgradeProgramLost);
+        QSignalSpy published(&event, &UpgradeEventFilter::statusChanged);
+        QVERIFY(QFile::copy(UpgradeTestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
+        qputenv("UPVANE_UPGRADER_SCENARIO", scenario);
+        qunsetenv("UPVANE_UPGRADER_HANDLE");
+        if (lost)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program \\d+ ended without a final report$")));
+        QVERIFY(process.openProcess(QStringLiteral("upgrade.exe"), 3));
+        const QStringList ends{"exit", "finished", "crash"};
+        QTRY_VERIFY_WITH_TIMEOUT(ends.contains(world.recordEnd()), 20000);
+        QElapsedTimer sinceEnd;
+        sinceEnd.start();
+        if (lost) {
+            QTRY_COMPARE_WITH_TIMEOUT(lostSpy.count(), 1, 10000);
+            QVERIFY2(sinceEnd.elapsed() < 4000, qPrintable(QString::number(sinceEnd.elapsed())));
+            QVERIFY(!process.upgradeProgram()->isAwaited());
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 10000);
+        const QStringList pids = world.recorded(QStringLiteral("pid"));
+        QCOMPARE(event.result().value(QStringLiteral("statsu")).toString(), QStringLiteral("1:") + pids.last());
+        QVERIFY(!process.upgradeProgram()->isAwaited());
+        QCOMPARE(lostSpy.count(), 0);
+        for (const QString &pid : pids)
+            ::kill(pid.toInt(), SIGKILL);
     }
 
     void getDriverProcess_data()

@@ -1,43 +1,71 @@
 // The status channel end to end: the tool's UpgradeEventFilter in this process,
-// the stand-in upgrade program (or a raw peer) on the other end of the real
-// local socket.
+// the stand-in upgrade program started as the tool starts it (ProcessInfo), and
+// impostors (the stand-in started otherwise, raw peers of this process) on the
+// other end of the real local socket. The framing itself is checked on a bare
+// StatusChannel, which takes every frame of this user.
+#include "ProcessInfo.h"
 #include "StatusChannel.h"
 #include "StatusFrame.h"
 #include "UpgradeEventFilter.h"
+#include "UpgradeProgram.h"
 #include "UpgradeTestWorld.h"
 
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QtTest>
 
 #include <algorithm>
 #include <memory>
+#include <signal.h>
 #include <vector>
 
 namespace {
 
 // The tool in a world of its own with every value "statsu" took, and the
-// stand-in started directly with a scenario and a handle.
+// stand-in started as the wizard starts it, with a scenario and a handle.
 class Tool
 {
 public:
     Tool()
     {
+        filter.setProgram(process.upgradeProgram());
         QObject::connect(&filter, &UpgradeEventFilter::statusChanged, &filter, [this] { published << statsu(); });
     }
-    ~Tool() { standIn.kill(); standIn.waitForFinished(); }
+    ~Tool()
+    {
+        // The programs lead sessions of their own and outlive the tool: end them.
+        for (const QString &pid : world.recorded(QStringLiteral("pid")))
+            ::kill(-pid.toInt(), SIGKILL);
+    }
     QString statsu() const { return filter.result().value(QStringLiteral("statsu")).toString(); }
     StatusChannel *channel() const { return filter.findChild<StatusChannel *>(); }
-    void startStandIn(const QString &scenario, const QString &handle)
+    bool startStandIn(const QString &scenario, const QString &handle)
     {
         qputenv("UPVANE_UPGRADER_SCENARIO", scenario.toUtf8());
         qputenv("UPVANE_UPGRADER_HANDLE", handle.toUtf8());
-        standIn.start(UpgradeTestWorld::standIn(), {QStringLiteral("-f")});
+        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
+        QFile::remove(copy);
+        return QFile::copy(UpgradeTestWorld::standIn(), copy) && process.openProcess(QStringLiteral("upgrade.exe"), 3);
     }
 
     UpgradeTestWorld world;
+    ProcessInfo process;
     UpgradeEventFilter filter;
     QStringList published;
-    QProcess standIn;
+};
+
+// A bare channel and every frame it took, as "<bytes>:<handle>".
+class Channel
+{
+public:
+    Channel()
+    {
+        QObject::connect(&channel, &StatusChannel::received, &channel,
+                         [this](const QByteArray &bytes, qint32 handle) { received << bytes + ':' + QByteArray::number(handle); });
+    }
+    UpgradeTestWorld world;
+    StatusChannel channel;
+    QList<QByteArray> received;
 };
 
 // A peer written by hand, for what the stand-in would never send.
@@ -73,14 +101,16 @@ private slots:
         });
         connect(&tool.filter, &UpgradeEventFilter::statusChanged, this,
                 [&] { events << QStringLiteral("published ") + tool.statsu(); });
-        tool.startStandIn(QStringLiteral("1"), QStringLiteral("4660"));
+        QVERIFY(tool.startStandIn(QStringLiteral("1"), QStringLiteral("4660")));
         QTRY_COMPARE_WITH_TIMEOUT(events.size(), 3, 20000);
         QCOMPARE(events, (QStringList{"arrived with statsu ''", "half the delay", "published 1:4660"}));
         QCOMPARE(tool.filter.property("result").toMap().value(QStringLiteral("statsu")).userType(),
                  int(QMetaType::QString));
     }
 
-    // The wizard's part: code 3 is answered with a device path, 4 with "0".
+    // The wizard's part: code 3 is answered with a device path, 4 with "0". What
+    // the program sends after its final report (0, 1 or 2; an empty code counts
+    // as 0) is no longer taken.
     void standInRunsThrough_data()
     {
         QTest::addColumn<QString>("scenario");
@@ -93,6 +123,10 @@ private slots:
         QTest::newRow("empty text") << "hex:" << "5" << QStringList{":5"} << QStringList();
         QTest::newRow("counted NUL kept") << "hex:3100" << "5" << QStringList{QString::fromUtf8("1\0:5", 4)}
                                           << QStringList();
+        QTest::newRow("after the final report, in the same burst") << "1+hex:33" << "6" << QStringList{"1:6"}
+                                                                   << QStringList();
+        QTest::newRow("after a failure report") << "2 pause:200 hex:33 hex:31" << "6" << QStringList{"2:6"}
+                                                << QStringList();
     }
 
     void standInRunsThrough()
@@ -109,34 +143,78 @@ private slots:
             else if (fields.value(0) == QLatin1String("4"))
                 tool.filter.sendDeviceInfo(QStringLiteral("0"), fields.value(1).toInt());
         });
-        tool.startStandIn(scenario, handle);
-        QTRY_COMPARE_WITH_TIMEOUT(tool.published, published, 20000);
+        QSignalSpy refused(tool.channel(), &StatusChannel::refused);
+        QVERIFY(tool.startStandIn(scenario, handle));
         QTRY_COMPARE_WITH_TIMEOUT(tool.world.recordEnd(), QStringLiteral("finished"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), tool.world.recorded(QStringLiteral("sent")).size() - published.size(),
+                                  20000);
+        QTRY_COMPARE_WITH_TIMEOUT(tool.published, published, 20000);
         QCOMPARE(tool.world.recorded(QStringLiteral("reply")), replies);
+    }
+
+    // Reports from anyone but the program of the stage, or while none runs, are
+    // dropped, and an impostor that names the program's handle gets no reply:
+    // the reply goes to the program.
+    void impostorsAreNotHeard()
+    {
+        Tool tool;
+        QSignalSpy refused(tool.channel(), &StatusChannel::refused);
+        RawPeer early;   // no program runs yet
+        early.send(StatusFrame::encode(9, "1"));
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 20000);
+
+        QTemporaryDir blankless(QDir::tempPath() + QStringLiteral("/upvane-go-XXXXXX"));   // a scenario step holds no blank
+        const QString go = blankless.filePath(QStringLiteral("go"));
+        QVERIFY(tool.startStandIn(QStringLiteral("await:") + go + QStringLiteral(" 4 1"), QStringLiteral("9")));
+        QVERIFY(tool.process.upgradeProgram()->isAwaited());
+        // Another process of this user, started otherwise, with the same handle.
+        QProcess impostor;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO"), QStringLiteral("hex:31 hex:33"));
+        environment.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), tool.world.path(QStringLiteral("impostor.txt")));
+        impostor.setProcessEnvironment(environment);
+        impostor.start(UpgradeTestWorld::standIn(), {QStringLiteral("-f")});
+        RawPeer squatter;
+        squatter.send(StatusFrame::encode(9, "3"));
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 4, 20000);   // early's, squatter's, and the impostor's two
+        QVERIFY(tool.published.isEmpty());
+
+        connect(&tool.filter, &UpgradeEventFilter::statusChanged, this, [&tool] {
+            if (tool.statsu() == QLatin1String("4:9"))
+                tool.filter.sendDeviceInfo(QStringLiteral("0"), 9);
+        });
+        QVERIFY(UpgradeTestWorld::writeFile(go, ""));
+        QTRY_COMPARE_WITH_TIMEOUT(tool.published, (QStringList{"4:9", "1:9"}), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(tool.world.recorded(QStringLiteral("reply")), QStringList{"0|"}, 20000);
+        QCOMPARE(squatter.bytesAvailable(), 0);
+        QCOMPARE(early.bytesAvailable(), 0);
+        impostor.kill();
+        impostor.waitForFinished();
     }
 
     void rawPeerFrames_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("dropped");   // the tool closes the connection itself
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("dropped");   // the channel closes the connection itself
+        QTest::addColumn<QList<QByteArray>>("expected");
         QByteArray oversized = StatusFrame::encode(1, "");
         oversized[10] = char(0x10);
         oversized[11] = char(0x01);   // count 4097
-        QTest::newRow("garbage") << QByteArray("GET / HTTP/1.1\r\n\r\n") << true << QStringList();
-        QTest::newRow("count above the bound") << oversized << true << QStringList();
+        QTest::newRow("garbage") << QByteArray("GET / HTTP/1.1\r\n\r\n") << true << QList<QByteArray>();
+        QTest::newRow("count above the bound") << oversized << true << QList<QByteArray>();
         QTest::newRow("two handles in one write, then garbage")
             << StatusFrame::encode(10, "1") + StatusFrame::encode(20, "3") + "junk" << true
-            << QStringList{"1:10", "3:20"};
-        QTest::newRow("frame cut by disconnect") << StatusFrame::encode(4, "12345").left(14) << false << QStringList();
+            << QList<QByteArray>{"1:10", "3:20"};
+        QTest::newRow("frame cut by disconnect") << StatusFrame::encode(4, "12345").left(14) << false
+                                                 << QList<QByteArray>();
     }
 
     void rawPeerFrames()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, dropped);
-        QFETCH(QStringList, expected);
-        Tool tool;
+        QFETCH(QList<QByteArray>, expected);
+        Channel channel;
         {
             RawPeer peer;
             QCOMPARE(peer.state(), QLocalSocket::ConnectedState);
@@ -144,51 +222,70 @@ private slots:
             if (dropped)
                 QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QLocalSocket::UnconnectedState, 20000);
         }
-        // A well-behaved program is still heard after it.
+        // A well-behaved peer is still heard after it.
         RawPeer good;
         good.send(StatusFrame::encode(8, "1"));
-        expected << QStringLiteral("1:8");
-        QTRY_COMPARE_WITH_TIMEOUT(tool.published, expected, 20000);
+        expected << "1:8";
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received, expected, 20000);
     }
 
     void unknownHandlesAreNotAnswered()
     {
-        Tool tool;
+        Channel channel;
         RawPeer silent;
         silent.send(StatusFrame::encode(0, "3"));
-        QTRY_COMPARE_WITH_TIMEOUT(tool.statsu(), QStringLiteral("3:0"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 1, 20000);
         {
             RawPeer gone;
             gone.send(StatusFrame::encode(31, "3"));
-            QTRY_COMPARE_WITH_TIMEOUT(tool.statsu(), QStringLiteral("3:31"), 20000);
-            QVERIFY(tool.channel()->send(31, "still there"));
+            QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 2, 20000);
+            QVERIFY(channel.channel.send(31, "still there"));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!tool.channel()->send(31, "gone"), 20000);
-        tool.filter.sendDeviceInfo(QStringLiteral("/dev/hidraw0"), 31);   // silently nothing
-        QTest::ignoreMessage(QtDebugMsg, "can't find upgrade tool");
-        tool.filter.sendDeviceInfo(QStringLiteral("0"), 0);   // not even to the peer that announced 0
+        QTRY_VERIFY_WITH_TIMEOUT(!channel.channel.send(31, "gone"), 20000);
         silent.send(StatusFrame::encode(9, "1"));
-        QTRY_COMPARE_WITH_TIMEOUT(tool.statsu(), QStringLiteral("1:9"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 3, 20000);
         QCOMPARE(silent.bytesAvailable(), 0);
+
+        UpgradeEventFilter filter;   // its own channel cannot listen: the name is served
+        QTest::ignoreMessage(QtDebugMsg, "can't find upgrade tool");
+        filter.sendDeviceInfo(QStringLiteral("0"), 0);
+    }
+
+    // A gate that refuses binds nothing: the handle it announced reaches no one.
+    void refusedFramesBindNothing()
+    {
+        Channel channel;
+        bool open = false;
+        channel.channel.setGate([&open](qint64 pid) { return open && pid == QCoreApplication::applicationPid(); });
+        QSignalSpy refused(&channel.channel, &StatusChannel::refused);
+        RawPeer peer;
+        peer.send(StatusFrame::encode(12, "3"));
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 20000);
+        QCOMPARE(refused.first().at(2).toLongLong(), QCoreApplication::applicationPid());
+        QVERIFY(!channel.channel.send(12, "path|"));
+        open = true;
+        peer.send(StatusFrame::encode(12, "3"));
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received, QList<QByteArray>{"3:12"}, 20000);
+        QVERIFY(channel.channel.send(12, "path|"));
     }
 
     void deafPeerIsDroppedWithoutBlocking()
     {
-        Tool tool;
+        Channel channel;
         RawPeer deaf;
         deaf.setReadBufferSize(1);   // reads no more once a byte waits
         deaf.send(StatusFrame::encode(77, "3"));
-        QTRY_COMPARE_WITH_TIMEOUT(tool.statsu(), QStringLiteral("3:77"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 1, 20000);
         const QByteArray big(StatusFrame::MaxBytes, 'p');
         int sent = 0;
-        while (sent < 10000 && tool.channel()->send(77, big))
+        while (sent < 10000 && channel.channel.send(77, big))
             ++sent;
         QVERIFY2(sent < 10000, "replies to a peer that never reads must not pile up without bound");
     }
 
     void tooManyPeersAreTurnedAway()
     {
-        Tool tool;
+        Channel channel;
         std::vector<std::unique_ptr<RawPeer>> peers;
         for (int i = 0; i < StatusChannel::MaxPeers + 4; ++i)
             peers.push_back(std::make_unique<RawPeer>());
@@ -198,7 +295,7 @@ private slots:
         };
         QTRY_COMPARE_WITH_TIMEOUT(turnedAway(), std::ptrdiff_t(4), 20000);
         peers.front()->send(StatusFrame::encode(1, "1"));
-        QTRY_COMPARE_WITH_TIMEOUT(tool.published, QStringList{"1:1"}, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(channel.received, QList<QByteArray>{"1:1"}, 20000);
     }
 
     void earlierOccupantsOfTheAddress()
@@ -206,15 +303,47 @@ private slots:
         UpgradeTestWorld world;
         QFile leftOver(StatusChannel::address());   // as from a tool that ended without closing
         QVERIFY(leftOver.open(QIODevice::WriteOnly));
-        UpgradeEventFilter first;
-        QVERIFY(first.findChild<StatusChannel *>()->isListening());
+        StatusChannel first;
+        QVERIFY(first.isListening());
         {
-            UpgradeEventFilter later;   // as in a later instance, which exits at once
-            QVERIFY(!later.findChild<StatusChannel *>()->isListening());
+            // As in a later instance, which exits at once: it says so and leaves the first alone.
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Status channel does not listen: %1 is served by another program")
+                                                              .arg(StatusChannel::address())));
+            StatusChannel later;
+            QVERIFY(!later.isListening());
         }
+        QSignalSpy received(&first, &StatusChannel::received);
         RawPeer peer;
         peer.send(StatusFrame::encode(3, "1"));
-        QTRY_COMPARE_WITH_TIMEOUT(first.result().value(QStringLiteral("statsu")).toString(), QStringLiteral("1:3"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 20000);
+    }
+
+    // A channel that cannot listen says so at once, and the program of a stage is
+    // then not started at all: the wizard fails the stage instead of waiting.
+    void channelThatCannotListen_data()
+    {
+        QTest::addColumn<bool>("squatter");   // else a folder stands at the name
+        QTest::newRow("a folder at the name") << false;
+        QTest::newRow("another program serves the name") << true;
+    }
+
+    void channelThatCannotListen()
+    {
+        QFETCH(bool, squatter);
+        UpgradeTestWorld world;
+        QLocalServer server;
+        if (squatter)
+            QVERIFY(server.listen(StatusChannel::address()));
+        else
+            QVERIFY(QDir().mkpath(StatusChannel::address()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Status channel does not listen")));
+        UpgradeEventFilter filter;
+        ProcessInfo process;
+        filter.setProgram(process.upgradeProgram());
+        QVERIFY(QFile::copy(UpgradeTestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program not started, the status channel does not listen")));
+        QVERIFY(!process.openProcess(QStringLiteral("upgrade.exe"), 3));
+        QVERIFY(!QFile::exists(world.recordPath()));
     }
 };
 

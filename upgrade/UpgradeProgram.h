@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+// The upgrade program of the stage that runs: the process the launcher started
+// and every process it starts in turn. Windows: they are held in a job object of
+// their own (the tool's exit does not end them); where the start needed the
+// shell (elevation), only the process the shell returned is known. Elsewhere: the
+// program leads a session of its own, and the session is the program.
+//
+// From a successful start() until the program's final report (reportFinished())
+// the program is "awaited": the status channel takes reports from its processes
+// only (owns()), and it is watched. When every one of its processes has ended
+// while it is still awaited, endedWithoutReport() is emitted, within about two
+// seconds, with a log line. A program that is alive but silent is awaited for
+// ever: it may be writing the firmware.
+class UpgradeProgram : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UpgradeProgram(QObject *parent = nullptr);
+    // Forgets the program; never ends it.
+    ~UpgradeProgram() override;
+
+    // Starts `program` with `arguments` in `folder`, its output and errors
+    // discarded, and awaits it; an earlier program is forgotten first. Returns
+    // false (one log line, nothing awaited) when it cannot be started, or when
+    // reportsPossible is false (nothing started).
+    bool start(const QString &program, const QStringList &arguments, const QString &folder);
+
+    // Whether the program of the last start is awaited.
+    bool isAwaited() const;
+    // Whether the process `pid` belongs to the awaited program. false when none
+    // is awaited.
+    bool owns(qint64 pid) const;
+    // The awaited program gave its final report: reports are no longer taken from
+    // it and its end is no longer watched. Nothing when none is awaited.
+    void reportFinished();
+
+    // Whether a started program could reach the tool at all (the status channel
+    // listens). false makes start() fail at once. Initially true.
+    void setReportsPossible(bool possible);
+
+signals:
+    // The awaited program ended wholly without its final report.
+    void endedWithoutReport();
+
+private:
+    struct Native;   // the platform's handles on the program
+    struct NativeDeleter
+    {
+        void operator()(Native *native) const;   // releases the handles, never ends the program
+    };
+
+    // Platform parts. launch: starts the program; nullptr with `error` set when it
+    // cannot. startedEnded: whether the started process has ended (the first time
+    // it finds so, it logs how). othersAlive: whether a process it started runs
+    // on. belongs: membership of a process id. processId: the started process.
+    static Native *launch(const QString &program, const QStringList &arguments, const QString &folder,
+                          QString *error);
+    static bool startedEnded(Native *native);
+    static bool othersAlive(const Native *native);
+    static bool belongs(const Native *native, qint64 pid);
+    static qint64 processId(const Native *native);
+
+    void poll();
+    void stopAwaiting();
+
+    std::unique_ptr<Native, NativeDeleter> m_native;
+    QTimer m_poll;
+    bool m_awaited = false;
+    bool m_reportsPossible = true;
+    int m_goneSeen = 0;   // polls in a row that found no process of the program
+};

@@ -1,0 +1,214 @@
+#include "UpgradeProgram.h"
+
+#include <QDebug>
+#include <QDir>
+
+#include <algorithm>
+
+#include <qt_windows.h>
+#include <shellapi.h>
+
+// The program runs in a job object of its own: started suspended, assigned to the
+// job, then resumed, so every process it starts is in the job too. The job lets
+// its processes break away when they ask, and does not end them when its last
+// handle closes: they run on, detached, after the tool exits. Where the start
+// needed the shell (an elevation prompt), only the process the shell returned is
+// known: it is the program alone, and there is no job.
+struct UpgradeProgram::Native
+{
+    HANDLE job = nullptr;       // null: started through the shell
+    HANDLE process = nullptr;   // the started process
+    DWORD pid = 0;
+    bool endLogged = false;
+};
+
+namespace {
+
+// CreateProcess's answer for a program whose manifest asks for elevation (winerror.h).
+constexpr DWORD ElevationRequired = 740;
+
+QString lastError(DWORD code = GetLastError())
+{
+    return QStringLiteral("error %1").arg(code);
+}
+
+// One argument as the C runtime's command-line parser reads it back.
+QString quoted(const QString &argument)
+{
+    const bool plain = std::none_of(argument.begin(), argument.end(),
+                                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); });
+    if (!argument.isEmpty() && plain)
+        return argument;
+    QString out = QStringLiteral("\"");
+    int backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            continue;
+        }
+        if (c == QLatin1Char('"'))
+            out += QString(backslashes * 2 + 1, QLatin1Char('\\'));
+        else
+            out += QString(backslashes, QLatin1Char('\\'));
+        backslashes = 0;
+        out += c;
+    }
+    out += QString(backslashes * 2, QLatin1Char('\\'));
+    out += QLatin1Char('"');
+    return out;
+}
+
+HANDLE openNul()
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE makeJob()
+{
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;   // and no kill on close
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// The elevated start: the shell asks the user and gives back the process alone.
+HANDLE startThroughShell(const QString &program, const QString &parameters, const QString &folder, QString *error)
+{
+    const std::wstring file = QDir::toNativeSeparators(program).toStdWString();
+    const std::wstring params = parameters.toStdWString();
+    const std::wstring directory = QDir::toNativeSeparators(folder).toStdWString();
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpFile = file.c_str();
+    info.lpParameters = params.c_str();
+    info.lpDirectory = directory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info) || !info.hProcess) {
+        *error = lastError();
+        return nullptr;
+    }
+    return info.hProcess;
+}
+
+}
+
+void UpgradeProgram::NativeDeleter::operator()(Native *native) const
+{
+    if (!native)
+        return;
+    if (native->process)
+        CloseHandle(native->process);
+    if (native->job)
+        CloseHandle(native->job);   // the job's processes run on: no kill on close
+    delete native;
+}
+
+UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QStringList &arguments,
+                                               const QString &folder, QString *error)
+{
+    QString parameters;
+    for (const QString &argument : arguments)
+        parameters += QLatin1Char(' ') + quoted(argument);
+    parameters = parameters.mid(1);
+    std::wstring commandLine = (quoted(QDir::toNativeSeparators(program)) + QLatin1Char(' ') + parameters).toStdWString();
+    const std::wstring directory = QDir::toNativeSeparators(folder).toStdWString();
+
+    HANDLE nul = openNul();
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION started;
+    ZeroMemory(&started, sizeof started);
+    const DWORD flags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (GetConsoleWindow() ? 0 : CREATE_NO_WINDOW);
+    const BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, nul != INVALID_HANDLE_VALUE,
+                                        flags, nullptr, directory.c_str(), &startup, &started);
+    const DWORD createError = GetLastError();
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+
+    auto *native = new Native;
+    if (!created) {
+        if (createError != ElevationRequired) {
+            *error = lastError(createError);
+            delete native;
+            return nullptr;
+        }
+        native->process = startThroughShell(program, parameters, folder, error);
+        if (!native->process) {
+            delete native;
+            return nullptr;
+        }
+        native->pid = GetProcessId(native->process);
+        return native;
+    }
+    native->process = started.hProcess;
+    native->pid = started.dwProcessId;
+    native->job = makeJob();
+    if (!native->job || !AssignProcessToJobObject(native->job, started.hProcess)) {
+        // Without the job the program is the started process alone.
+        if (native->job)
+            CloseHandle(native->job);
+        native->job = nullptr;
+        qWarning().noquote() << QStringLiteral("Upgrade program %1 runs without a job: %2").arg(native->pid).arg(lastError());
+    }
+    ResumeThread(started.hThread);
+    CloseHandle(started.hThread);
+    return native;
+}
+
+bool UpgradeProgram::startedEnded(Native *native)
+{
+    if (native->endLogged)
+        return true;
+    if (WaitForSingleObject(native->process, 0) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(native->process, &code);
+    qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: exit code %2").arg(native->pid).arg(code);
+    native->endLogged = true;
+    return true;
+}
+
+bool UpgradeProgram::othersAlive(const Native *native)
+{
+    if (!native->job)
+        return false;   // started through the shell: the process alone is known
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
+    ZeroMemory(&accounting, sizeof accounting);
+    if (!QueryInformationJobObject(native->job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                   nullptr))
+        return false;
+    return accounting.ActiveProcesses > 0;
+}
+
+bool UpgradeProgram::belongs(const Native *native, qint64 pid)
+{
+    if (pid <= 0 || pid > qint64(MAXDWORD))
+        return false;
+    if (!native->job)
+        return DWORD(pid) == native->pid;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return false;
+    BOOL inJob = FALSE;
+    const BOOL asked = IsProcessInJob(process, native->job, &inJob);
+    CloseHandle(process);
+    return asked && inJob;
+}
+
+qint64 UpgradeProgram::processId(const Native *native)
+{
+    return native ? qint64(native->pid) : 0;
+}
