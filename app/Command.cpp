@@ -52,7 +52,10 @@ int Command::run(const CommandLine::Options &options, int &argc, char **argv)
     ProbeReport report;
     report.program = QCoreApplication::applicationName();
     report.version = QCoreApplication::applicationVersion();
-    Probe::run(InstanceAddress::forName(QSingleApplication::serverName()), VersionPolicy::settingsPath(), report);
+    // Without a private socket folder no wizard can run either: the address stays empty.
+    QString noSocketFolder;
+    const QString wizardAddress = InstanceAddress::forName(QSingleApplication::serverName(), &noSocketFolder);
+    Probe::run(wizardAddress, VersionPolicy::settingsPath(), report);
     const int code = report.exitCode();
     qInfo().noquote() << QStringLiteral("probe: exit code %1").arg(code);
     // The search goes to the log too, but a running wizard keeps its log to itself.

@@ -1,112 +1,54 @@
 #include "FakeHid.h"
 
-#include <hidapi.h>
+#include "FakeHidState.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <cwchar>
-#include <memory>
-#include <mutex>
+#include <algorithm>
 
-struct hid_device_
-{
-    int index;
-    unsigned generation;   // the reset() this handle belongs to
-};
-
-namespace {
-
-struct Slot
-{
-    Rt48px::EmulatedDevice device;
-    bool present = true;
-};
-
-struct State
-{
-    std::recursive_mutex mutex;
-    std::vector<std::unique_ptr<Slot>> slots;
-    std::vector<FakeHid::Call> calls;
-    int initResult = 0;
-    int openHandles = 0;
-    int liveEnumerations = 0;
-    unsigned generation = 0;
-};
-
-State &state()
-{
-    static State s;
-    return s;
-}
-
-void record(FakeHid::Call call)
-{
-    state().calls.push_back(std::move(call));
-}
-
-wchar_t *copyWide(const std::optional<std::wstring> &text)
-{
-    if (!text)
-        return nullptr;
-    wchar_t *copy = static_cast<wchar_t *>(std::calloc(text->size() + 1, sizeof(wchar_t)));
-    std::wmemcpy(copy, text->c_str(), text->size());
-    return copy;
-}
-
-Slot *slotOf(hid_device *dev)
-{
-    State &s = state();
-    if (!dev || dev->generation != s.generation || dev->index < 0
-        || dev->index >= static_cast<int>(s.slots.size()))
-        return nullptr;
-    Slot *slot = s.slots[static_cast<size_t>(dev->index)].get();
-    return slot->present ? slot : nullptr;
-}
-
-}
+using Lock = std::lock_guard<std::recursive_mutex>;
 
 namespace FakeHid {
 
 void reset()
 {
-    State &s = state();
-    std::lock_guard<std::recursive_mutex> lock(s.mutex);
-    s.slots.clear();
-    s.calls.clear();
-    s.initResult = 0;
-    s.openHandles = 0;
-    s.liveEnumerations = 0;
-    ++s.generation;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    s.reset();
 }
 
 int addDevice(const Rt48px::DeviceConfig &config)
 {
-    State &s = state();
-    std::lock_guard<std::recursive_mutex> lock(s.mutex);
-    auto slot = std::make_unique<Slot>();
-    slot->device = Rt48px::EmulatedDevice(config);
-    if (slot->device.config().path.empty())
-        slot->device.config().path = "/fake/hidraw" + std::to_string(s.slots.size());
-    s.slots.push_back(std::move(slot));
-    return static_cast<int>(s.slots.size()) - 1;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.add(config);
+}
+
+bool configure(const std::string &devices, const std::string &transcript, const std::string &control,
+               std::string *error)
+{
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.configure(devices, transcript, control, error);
 }
 
 int deviceCount()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    return static_cast<int>(state().slots.size());
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return static_cast<int>(s.slots.size());
 }
 
 Rt48px::EmulatedDevice &device(int index)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    return state().slots.at(static_cast<size_t>(index))->device;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.slots.at(static_cast<size_t>(index))->device;
 }
 
 void setPresent(int index, bool present)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    Slot &slot = *state().slots.at(static_cast<size_t>(index));
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    FakeHidState::Slot &slot = *s.slots.at(static_cast<size_t>(index));
     if (present && !slot.present)
         slot.device.reset();
     slot.present = present;
@@ -114,20 +56,23 @@ void setPresent(int index, bool present)
 
 void setInitResult(int result)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    state().initResult = result;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    s.initResult = result;
 }
 
 std::vector<Call> transcript()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    return state().calls;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.calls;
 }
 
 void clearTranscript()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    state().calls.clear();
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    s.calls.clear();
 }
 
 std::vector<Call> calls(const std::string &function)
@@ -142,14 +87,16 @@ std::vector<Call> calls(const std::string &function)
 
 int openHandles()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    return state().openHandles;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.openHandles;
 }
 
 int liveEnumerations()
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
-    return state().liveEnumerations;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    return s.liveEnumerations;
 }
 
 std::string describe(const Call &call)
@@ -165,31 +112,35 @@ std::string describe(const Call &call)
 
 }
 
+// hidapi's functions that the program calls (the rest: FakeHidOtherCalls.cpp).
 extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_init";
-    call.result = state().initResult;
-    record(call);
+    call.result = s.initResult;
+    s.record(call);
     return call.result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_exit";
-    record(call);
+    s.record(call);
     return 0;
 }
 
 struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short vendor_id, unsigned short product_id)
 {
-    State &s = state();
-    std::lock_guard<std::recursive_mutex> lock(s.mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    s.applyControl();
     hid_device_info *head = nullptr;
     hid_device_info **tail = &head;
     int listed = 0;
@@ -198,24 +149,17 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
         if (!slot->present || (vendor_id && vendor_id != config.vendorId)
             || (product_id && product_id != config.productId))
             continue;
-        auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
-        info->path = strdup(config.path.c_str());
-        info->vendor_id = config.vendorId;
-        info->product_id = config.productId;
-        info->serial_number = copyWide(config.serial);
-        info->release_number = config.releaseNumber;
-        info->manufacturer_string = copyWide(config.manufacturer);
-        info->product_string = copyWide(config.product);
-        info->interface_number = config.interfaceNumber;
-        info->bus_type = HID_API_BUS_USB;
+        hid_device_info *info = FakeHidState::makeInfo(config);
         *tail = info;
         tail = &info->next;
         ++listed;
     }
     FakeHid::Call call;
     call.function = "hid_enumerate";
+    call.vendorId = vendor_id;
+    call.productId = product_id;
     call.result = listed;
-    record(call);
+    s.record(call);
     if (head)
         ++s.liveEnumerations;
     return head;
@@ -223,89 +167,92 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
 
 void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *devs)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_free_enumeration";
     call.result = devs ? 1 : 0;
-    record(call);
+    s.record(call);
     if (devs)
-        --state().liveEnumerations;
-    while (devs) {
-        hid_device_info *next = devs->next;
-        std::free(devs->path);
-        std::free(devs->serial_number);
-        std::free(devs->manufacturer_string);
-        std::free(devs->product_string);
-        std::free(devs);
-        devs = next;
-    }
+        --s.liveEnumerations;
+    FakeHidState::freeInfo(devs);
 }
 
 HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
 {
-    State &s = state();
-    std::lock_guard<std::recursive_mutex> lock(s.mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_open_path";
+    if (path)
+        call.path = path;
     hid_device *handle = nullptr;
     for (size_t i = 0; path && i < s.slots.size(); ++i) {
-        const Slot &slot = *s.slots[i];
+        const FakeHidState::Slot &slot = *s.slots[i];
         if (slot.device.config().path != path)
             continue;
         call.device = static_cast<int>(i);
         if (slot.present && !slot.device.config().openFails) {
-            handle = new hid_device{static_cast<int>(i), s.generation};
+            handle = new hid_device{static_cast<int>(i), s.generation, nullptr};
             ++s.openHandles;
         }
         break;
     }
     call.result = handle ? 1 : 0;
-    record(call);
+    s.record(call);
     return handle;
 }
 
 void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
 {
-    State &s = state();
-    std::lock_guard<std::recursive_mutex> lock(s.mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_close";
     call.device = dev ? dev->index : -1;
-    record(call);
+    s.record(call);
     if (dev && dev->generation == s.generation)
         --s.openHandles;
+    if (dev)
+        FakeHidState::freeInfo(dev->info);
     delete dev;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_send_feature_report(hid_device *dev, const unsigned char *data, size_t length)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_send_feature_report";
     call.device = dev ? dev->index : -1;
     call.length = length;
     if (data)
         call.bytes.assign(data, data + length);
-    Slot *slot = slotOf(dev);
+    FakeHidState::Slot *slot = s.slotOf(dev);
+    if (slot)
+        call.path = slot->device.config().path;
     call.result = slot ? slot->device.sendFeature(data, length) : -1;
-    record(call);
+    s.record(call);
     return call.result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_get_feature_report(hid_device *dev, unsigned char *data, size_t length)
 {
-    std::lock_guard<std::recursive_mutex> lock(state().mutex);
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
     FakeHid::Call call;
     call.function = "hid_get_feature_report";
     call.device = dev ? dev->index : -1;
     call.length = length;
     if (data)
         call.bytes.assign(data, data + length);
-    Slot *slot = slotOf(dev);
+    FakeHidState::Slot *slot = s.slotOf(dev);
+    if (slot)
+        call.path = slot->device.config().path;
     call.result = slot ? slot->device.getFeature(data, length) : -1;
     if (data)
         call.reply.assign(data, data + length);
-    record(call);
+    s.record(call);
     return call.result;
 }
 
@@ -317,6 +264,12 @@ HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *)
 HID_API_EXPORT const char *HID_API_CALL hid_version_str(void)
 {
     return HID_API_VERSION_STR;
+}
+
+HID_API_EXPORT const struct hid_api_version *HID_API_CALL hid_version(void)
+{
+    static const hid_api_version version{HID_API_VERSION_MAJOR, HID_API_VERSION_MINOR, HID_API_VERSION_PATCH};
+    return &version;
 }
 
 }

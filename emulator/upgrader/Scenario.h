@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include <string>
+#include <utility>
+#include <vector>
 
 // What the stand-in upgrade program does, step by step, parsed from a scenario
 // text (see README.md): blank-separated steps, run one after another.
@@ -16,10 +16,11 @@
 //   await:<file>    wait until the file exists (up to 60 s), then go on
 //   hang            stay connected and silent until the tool goes away
 //   exit            end at once, without another word
-//   crash           end at once by a signal (SIGKILL), without another word
-//   child           hand the remaining steps to a child process of its own (in
-//                   the same session) and end at once
-// or one of the preset names (presets()).
+//   crash           end at once, killed, without another word
+//   child           hand the remaining steps to a copy of this program that it
+//                   starts (in its session, or on Windows its job) and end at once
+// or one of the preset names (presets()). Plain C++: the Windows stand-in runs
+// from the application-data folder with no Qt beside it.
 class Scenario
 {
 public:
@@ -27,23 +28,23 @@ public:
     {
         enum Kind { Send, Pause, Await, Hang, Exit, Crash, Child };
         Kind kind = Send;
-        QList<QByteArray> messages;   // Send: the texts sent back to back
-        QList<bool> raw;              // Send: per text, sent by "hex:" (no reply awaited)
-        int milliseconds = 0;         // Pause
-        QString rest;                 // Child: the scenario text of the steps after it; Await: the file
+        std::vector<std::string> messages;   // Send: the texts sent back to back (bytes)
+        std::vector<bool> raw;               // Send: per text, sent by "hex:" (no reply awaited)
+        int milliseconds = 0;                // Pause
+        std::string rest;                    // Child: the scenario text after it; Await: the file
     };
 
     // The presets and the scenario text each stands for.
-    static QList<QPair<QString, QString>> presets();
+    static std::vector<std::pair<std::string, std::string>> presets();
 
     // Parses a preset name or a scenario text. Returns false with `error` set (the
     // offending step) when a step is not understood; `steps` is then incomplete.
-    static bool parse(const QString &text, QList<Step> *steps, QString *error);
+    static bool parse(const std::string &text, std::vector<Step> *steps, std::string *error);
 
     // How many replies the tool owes for `message`: 1 for the codes 3 and 4.
-    static int repliesOwed(const QByteArray &message);
+    static int repliesOwed(const std::string &message);
 
     // Whether `reply` is what the tool must answer to `message`: for 3, a device
     // path followed by "|"; for 4, exactly "0|".
-    static bool replyFits(const QByteArray &message, const QByteArray &reply);
+    static bool replyFits(const std::string &message, const std::string &reply);
 };
