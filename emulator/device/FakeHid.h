@@ -21,6 +21,11 @@
 //
 // hid_enumerate lists the present devices in the order they were added. Every
 // function is safe to call from any thread; calls are recorded in call order.
+//
+// Built as a DLL under hidapi's own name (libhidapi.dll, see README.md), it can
+// only be told from outside: at its first call it takes configure()'s three
+// texts from the environment variables RT48PX_FAKEHID_DEVICES,
+// RT48PX_FAKEHID_TRANSCRIPT and RT48PX_FAKEHID_CONTROL.
 namespace FakeHid {
 
 struct Call
@@ -30,6 +35,9 @@ struct Call
     std::vector<unsigned char> bytes;  // sends: the bytes passed; reads: the buffer as passed in
     std::vector<unsigned char> reply;  // reads: the buffer after the call
     size_t length = 0;                 // the length passed
+    std::string path;                  // hid_open_path: the path asked for; reports: the device's path
+    unsigned short vendorId = 0;       // hid_enumerate, hid_open: the ids asked for
+    unsigned short productId = 0;
     int result = 0;                    // the result; hid_open_path: 1 handle, 0 null;
                                        // hid_enumerate: devices listed; hid_free_enumeration: 1 non-null
 };
@@ -39,8 +47,24 @@ struct Call
 void reset();
 
 // Adds a device and returns its index. An empty config.path becomes
-// "/fake/hidraw<index>".
+// defaultPath(index).
 int addDevice(const Rt48px::DeviceConfig &config = {});
+// "/fake/hidraw<index>"; on Windows a HID interface path of the form hidapi
+// reports there ("\\?\hid#vid_f0e1&pid_0048#...#{4d1e55b2-...}").
+std::string defaultPath(int index);
+
+// Configures from texts, as the DLL does from its environment variables:
+//   devices     devices separated by ";", each in device keys (Rt48px::parseDeviceKeys)
+//   transcript  a file every later call is appended to, one line each
+//               (FakeHidTranscript.h); empty: none
+//   control     a file of lines "unplug [I]", "plug [I]", "replug [I]" (device I,
+//               or all without I), read at every hid_enumerate from where the
+//               last read stopped; empty: none
+// Adds the devices after those already there. Returns false with `error` set
+// when a device text does not parse; the devices before it are added.
+bool configure(const std::string &devices, const std::string &transcript, const std::string &control,
+               std::string *error);
+
 int deviceCount();
 // The device behind `index` (configure it, read what it received).
 Rt48px::EmulatedDevice &device(int index);

@@ -1,29 +1,53 @@
 #include "Record.h"
 
-#include <QFile>
+#include <filesystem>
+#include <fstream>
 
-Record::Record()
-    : m_path(qEnvironmentVariable("UPVANE_UPGRADER_RECORD"))
+Record::Record(std::string path)
+    : m_path(std::move(path))
 {
 }
 
-void Record::line(const QString &key, const QString &value) const
+void Record::write(const std::string &text) const
 {
-    if (m_path.isEmpty())
+    if (m_path.empty())
         return;
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    QByteArray text = key.toUtf8();
-    if (!value.isNull())
-        text += ' ' + value.toUtf8();
-    file.write(text + '\n');
+    // u8path: the path is UTF-8 on every system (wide on Windows underneath).
+    std::ofstream file(std::filesystem::u8path(m_path), std::ios::binary | std::ios::app);
+    file << text;
 }
 
-void Record::bytes(const QString &key, const QByteArray &data) const
+void Record::line(const std::string &key, const std::string &value) const
 {
-    line(key + QStringLiteral("-hex"), QString::fromLatin1(data.toHex()));
-    QString text = QString::fromUtf8(data.constData(), data.size());
-    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    write(key + ' ' + value + '\n');
+}
+
+void Record::line(const std::string &key) const
+{
+    write(key + '\n');
+}
+
+void Record::bytes(const std::string &key, const std::string &data) const
+{
+    line(key + "-hex", hex(data));
+    std::string text;
+    for (char c : data) {
+        if (c == '\n')
+            text += "\\n";
+        else
+            text += c;
+    }
     line(key, text);
+}
+
+std::string Record::hex(const std::string &data)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (char c : data) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0f];
+    }
+    return text;
 }

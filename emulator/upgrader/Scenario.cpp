@@ -1,68 +1,132 @@
 #include "Scenario.h"
 
-#include <QRegularExpression>
+#include <cctype>
+#include <sstream>
 
-QList<QPair<QString, QString>> Scenario::presets()
+namespace {
+
+bool isCode(const std::string &part)
+{
+    const size_t digits = !part.empty() && part[0] == '-' ? 1 : 0;
+    if (part.size() == digits)
+        return false;
+    for (size_t i = digits; i < part.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(part[i])))
+            return false;
+    }
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "hex:3100" -> the bytes 0x31 0x00; false for anything else.
+bool parseHex(const std::string &part, std::string *bytes)
+{
+    if (part.compare(0, 4, "hex:") != 0 || part.size() % 2 != 0)
+        return false;
+    bytes->clear();
+    for (size_t i = 4; i < part.size(); i += 2) {
+        const int high = hexDigit(part[i]);
+        const int low = hexDigit(part[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes->push_back(static_cast<char>(high * 16 + low));
+    }
+    return true;
+}
+
+bool parseMilliseconds(const std::string &text, int *milliseconds)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    *milliseconds = std::stoi(text);
+    return true;
+}
+
+}
+
+std::vector<std::pair<std::string, std::string>> Scenario::presets()
 {
     return {
-        {QStringLiteral("normal"), QStringLiteral("pause:300 3 pause:300 1")},
-        {QStringLiteral("fail0"), QStringLiteral("pause:300 0")},
-        {QStringLiteral("fail2"), QStringLiteral("pause:300 3 pause:300 2")},
-        {QStringLiteral("silent"), QStringLiteral("hang")},
-        {QStringLiteral("quiet"), QStringLiteral("exit")},
-        {QStringLiteral("burst"), QStringLiteral("pause:300 3 4+1")},
+        {"normal", "pause:300 3 pause:300 1"},
+        {"fail0", "pause:300 0"},
+        {"fail2", "pause:300 3 pause:300 2"},
+        {"silent", "hang"},
+        {"quiet", "exit"},
+        {"burst", "pause:300 3 4+1"},
     };
 }
 
-bool Scenario::parse(const QString &text, QList<Step> *steps, QString *error)
+bool Scenario::parse(const std::string &text, std::vector<Step> *steps, std::string *error)
 {
-    QString source = text.trimmed();
-    for (const auto &preset : presets()) {
-        if (source == preset.first)
-            source = preset.second;
+    std::string source = text;
+    std::istringstream trimmed(text);
+    std::string only, extra;
+    if (trimmed >> only && !(trimmed >> extra)) {
+        for (const auto &preset : presets()) {
+            if (only == preset.first)
+                source = preset.second;
+        }
     }
-    static const QRegularExpression code(QStringLiteral("^-?[0-9]+$"));
-    static const QRegularExpression hex(QStringLiteral("^hex:([0-9a-fA-F]{2})*$"));
-    const QStringList words = source.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    for (const QString &word : words) {
+    std::istringstream words(source);
+    std::string word;
+    while (words >> word) {
         Step step;
         bool ok = true;
-        if (word == QLatin1String("hang")) {
+        if (word == "hang") {
             step.kind = Step::Hang;
-        } else if (word == QLatin1String("exit")) {
+        } else if (word == "exit") {
             step.kind = Step::Exit;
-        } else if (word.startsWith(QLatin1String("pause:"))) {
+        } else if (word.compare(0, 6, "pause:") == 0) {
             step.kind = Step::Pause;
-            step.milliseconds = word.mid(6).toInt(&ok);
-            ok = ok && step.milliseconds >= 0;
+            ok = parseMilliseconds(word.substr(6), &step.milliseconds);
         } else {
-            const QStringList parts = word.split(QLatin1Char('+'), Qt::KeepEmptyParts);
-            for (const QString &part : parts) {
-                if (code.match(part).hasMatch())
-                    step.messages << part.toUtf8();
-                else if (hex.match(part).hasMatch())
-                    step.messages << QByteArray::fromHex(part.mid(4).toLatin1());
+            size_t start = 0;
+            for (;;) {
+                const size_t plus = word.find('+', start);
+                const std::string part = word.substr(start, plus == std::string::npos ? plus : plus - start);
+                std::string bytes;
+                if (isCode(part))
+                    step.messages.push_back(part);
+                else if (parseHex(part, &bytes))
+                    step.messages.push_back(bytes);
                 else
                     ok = false;
+                if (plus == std::string::npos)
+                    break;
+                start = plus + 1;
             }
         }
         if (!ok) {
             *error = word;
             return false;
         }
-        steps->append(step);
+        steps->push_back(step);
     }
     return true;
 }
 
-int Scenario::repliesOwed(const QByteArray &message)
+int Scenario::repliesOwed(const std::string &message)
 {
     return message == "3" || message == "4" ? 1 : 0;
 }
 
-bool Scenario::replyFits(const QByteArray &message, const QByteArray &reply)
+bool Scenario::replyFits(const std::string &message, const std::string &reply)
 {
     if (message == "4")
         return reply == "0|";
-    return reply.size() > 1 && reply.endsWith('|');
+    return reply.size() > 1 && reply.back() == '|';
 }

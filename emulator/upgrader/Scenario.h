@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include <string>
+#include <utility>
+#include <vector>
 
 // What the stand-in upgrade program does, step by step, parsed from a scenario
 // text (see README.md): blank-separated steps, run one after another.
@@ -15,7 +15,8 @@
 //   pause:<ms>      wait
 //   hang            stay connected and silent until the tool goes away
 //   exit            end at once, without another word
-// or one of the preset names (presets()).
+// or one of the preset names (presets()). Plain C++: the Windows stand-in runs
+// from the application-data folder with no Qt beside it.
 class Scenario
 {
 public:
@@ -23,21 +24,21 @@ public:
     {
         enum Kind { Send, Pause, Hang, Exit };
         Kind kind = Send;
-        QList<QByteArray> messages;   // Send: the texts sent back to back
-        int milliseconds = 0;         // Pause
+        std::vector<std::string> messages;   // Send: the texts sent back to back (bytes)
+        int milliseconds = 0;                // Pause
     };
 
     // The presets and the scenario text each stands for.
-    static QList<QPair<QString, QString>> presets();
+    static std::vector<std::pair<std::string, std::string>> presets();
 
     // Parses a preset name or a scenario text. Returns false with `error` set (the
     // offending step) when a step is not understood; `steps` is then incomplete.
-    static bool parse(const QString &text, QList<Step> *steps, QString *error);
+    static bool parse(const std::string &text, std::vector<Step> *steps, std::string *error);
 
     // How many replies the tool owes for `message`: 1 for the codes 3 and 4.
-    static int repliesOwed(const QByteArray &message);
+    static int repliesOwed(const std::string &message);
 
     // Whether `reply` is what the tool must answer to `message`: for 3, a device
     // path followed by "|"; for 4, exactly "0|".
-    static bool replyFits(const QByteArray &message, const QByteArray &reply);
+    static bool replyFits(const std::string &message, const std::string &reply);
 };

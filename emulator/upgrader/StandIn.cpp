@@ -1,0 +1,126 @@
+#include "StandIn.h"
+
+#include "Record.h"
+#include "Scenario.h"
+#include "ToolLink.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr int ReplyTimeoutMs = 60000;
+constexpr int HangLimitMs = 10 * 60 * 1000;
+
+// UPVANE_UPGRADER_HANDLE as a 32-bit number, when it is one.
+std::optional<std::int32_t> announcedHandle(const StandIn::Launch &launch)
+{
+    const std::optional<std::string> text = launch.environment("UPVANE_UPGRADER_HANDLE");
+    if (!text || text->empty())
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text->c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < std::numeric_limits<std::int32_t>::min()
+        || value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+void recordStart(const Record &record, const StandIn::Launch &launch, std::int32_t handle, const std::string &scenario)
+{
+    record.line("started", launch.variant);
+    record.line("pid", std::to_string(launch.processId));
+    record.line("arguments", std::to_string(launch.arguments.size()));
+    for (const std::string &argument : launch.arguments)
+        record.line("argument", argument);
+    record.line("folder", launch.folder);
+    record.line("stdout", launch.output);
+    record.line("stderr", launch.errors);
+    record.line("handle", std::to_string(handle));
+    record.line("scenario", scenario);
+}
+
+// Plays the steps; returns the exit code.
+int play(const std::vector<Scenario::Step> &steps, ToolLink &link, const Record &record)
+{
+    for (const Scenario::Step &step : steps) {
+        switch (step.kind) {
+        case Scenario::Step::Exit:
+            record.line("exit");
+            return 0;
+        case Scenario::Step::Pause:
+            link.idle(step.milliseconds);
+            break;
+        case Scenario::Step::Hang:
+            if (!link.open()) {
+                record.line("no channel");
+                return 1;
+            }
+            record.line("hanging");
+            link.awaitClose(HangLimitMs);
+            record.line("tool gone");
+            return 0;
+        case Scenario::Step::Send: {
+            if (!link.open()) {
+                record.line("no channel");
+                return 1;
+            }
+            if (!link.send(step.messages)) {
+                record.line("tool gone");
+                return 1;
+            }
+            for (const std::string &message : step.messages)
+                record.bytes("sent", message);
+            for (const std::string &message : step.messages) {
+                if (Scenario::repliesOwed(message) == 0)
+                    continue;
+                std::string reply;
+                if (!link.awaitReply(&reply, ReplyTimeoutMs)) {
+                    record.line("no reply");
+                    return 1;
+                }
+                record.bytes("reply", reply);
+                if (!Scenario::replyFits(message, reply)) {
+                    // What the maker's program would do: give up and say so.
+                    if (link.send({"2"}))
+                        record.bytes("sent", "2");
+                    record.line("bad reply");
+                    return 1;
+                }
+            }
+            break;
+        }
+        }
+    }
+    record.line("finished");
+    return 0;
+}
+
+}
+
+std::string StandIn::scenarioText(const Launch &launch)
+{
+    if (const auto own = launch.environment("UPVANE_UPGRADER_SCENARIO_" + launch.variant))
+        return *own;
+    if (const auto all = launch.environment("UPVANE_UPGRADER_SCENARIO"))
+        return *all;
+    return "normal";
+}
+
+int StandIn::run(const Launch &launch)
+{
+    const Record record(launch.environment("UPVANE_UPGRADER_RECORD").value_or(std::string()));
+    ToolLink link(announcedHandle(launch));
+    const std::string scenario = scenarioText(launch);
+    recordStart(record, launch, link.handle(), scenario);
+
+    std::vector<Scenario::Step> steps;
+    std::string error;
+    if (!Scenario::parse(scenario, &steps, &error)) {
+        record.line("bad scenario", error);
+        return 2;
+    }
+    return play(steps, link, record);
+}
