@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// Small file helpers for the tests that read the records of the test equipment.
+// Reading and writing the small text files of the tests and of the test equipment's records.
 namespace TextFiles {
 
 inline bool write(const QString &path, const QString &text)

@@ -115,6 +115,8 @@ private slots:
         program.start();
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(QString::fromLocal8Bit(program.readAll())));
+        QVERIFY(wine.loadedDlls(QStringLiteral("upvane.exe")).contains(installDir + QStringLiteral("/Qt5Core.dll")));
+        QCOMPARE(wine.dllsFromElsewhere(QStringLiteral("upvane.exe"), installDir), QStringList());
         QVERIFY(walker.click(WizardWalker::CloseButton));
         QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 30000);
         QCOMPARE(program.exitCode(), 0);
