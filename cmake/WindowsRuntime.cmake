@@ -8,8 +8,13 @@ get_filename_component(UPVANE_QT_PREFIX ${UPVANE_QT_BIN_DIR} DIRECTORY)
 set(_qt_modules Core Gui Widgets Network Qml QmlModels QmlWorkerScript Quick QuickControls2
     QuickTemplates2 QuickShapes)
 list(TRANSFORM _qt_modules REPLACE "(.+)" "${UPVANE_QT_BIN_DIR}/Qt5\\1.dll")
-# hidapi's package names its Windows backend hidapi::winapi behind hidapi::hidapi.
-install(FILES ${_qt_modules} $<TARGET_FILE:hidapi::winapi> DESTINATION .)
+# hidapi's own package names its Windows backend hidapi::winapi behind hidapi::hidapi.
+if(TARGET hidapi::winapi)
+    set(_hidapi_dll $<TARGET_FILE:hidapi::winapi>)
+else()
+    set(_hidapi_dll $<TARGET_FILE:hidapi::hidapi>)
+endif()
+install(FILES ${_qt_modules} ${_hidapi_dll} DESTINATION .)
 
 install(FILES ${UPVANE_QT_PREFIX}/plugins/platforms/qwindows.dll DESTINATION platforms)
 install(DIRECTORY ${UPVANE_QT_PREFIX}/plugins/imageformats/ DESTINATION imageformats)
@@ -18,6 +23,12 @@ install(DIRECTORY ${UPVANE_QT_PREFIX}/plugins/imageformats/ DESTINATION imagefor
 install(DIRECTORY ${UPVANE_QT_PREFIX}/qml/ DESTINATION qml PATTERN QtTest EXCLUDE)
 
 # The compiler's runtime, from the toolchain that built the program.
+if(NOT MINGW)
+    # MSVC: the Visual C++ runtime DLLs beside the program.
+    set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION .)
+    include(InstallRequiredSystemLibraries)
+    return()
+endif()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
                 OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll

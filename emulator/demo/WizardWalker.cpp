@@ -168,6 +168,14 @@ bool WizardWalker::waitForPage(Page wanted, int timeoutMs, QImage *last) const
     return waitFor([wanted](const QImage &shot) { return page(shot) == wanted; }, timeoutMs, last);
 }
 
+QStringList WizardWalker::labels(const QVector<Visit> &visits)
+{
+    QStringList list;
+    for (const Visit &visit : visits)
+        list << visit.label();
+    return list;
+}
+
 QString WizardWalker::Visit::label() const
 {
     const QString name = pageName(page);

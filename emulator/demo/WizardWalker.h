@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -68,6 +69,8 @@ public:
     // The stage whose step indicator is highlighted (1 to 3), or 0 when none is.
     static int highlightedStage(const QImage &shot);
     static QString pageName(Page page);
+    // The labels of the visits, in order.
+    static QStringList labels(const QVector<Visit> &visits);
 
     // Grabs until `condition` holds for a screenshot or `timeoutMs` passes; the
     // last screenshot is left in `last` when given. Keeps the event loop running.

@@ -1,12 +1,12 @@
 // The real program, end to end: the unmodified executable in a real X window,
 // the emulated RT48PX presented to the unmodified hidapi-hidraw library through
 // umockdev, the stand-in upgrade programs in upgradefile/, and real clicks.
+#include "../common/CoverWindow.h"
 #include "../common/ProgramEnvironment.h"
+#include "../common/TextFiles.h"
 #include "WizardWalker.h"
 
 #include <QGuiApplication>
-#include <QPainter>
-#include <QRasterWindow>
 #include <QScreen>
 #include <QSettings>
 #include <QtTest>
@@ -24,7 +24,7 @@ public:
     WizardRun(const QStringList &devices, const QMap<QString, QString> &environment, const QString &config)
     {
         env.installProgram(UPVANE_PROGRAM_DIR);
-        writeFile(env.programDir() + QStringLiteral("/config.ini"), config);
+        TextFiles::write(env.programDir() + QStringLiteral("/config.ini"), config);
         QProcessEnvironment processEnv = env.environment(false);
         processEnv.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), recordFile());
         for (auto it = environment.begin(); it != environment.end(); ++it)
@@ -48,26 +48,13 @@ public:
             process.waitForFinished(5000);
         }
     }
-    static void writeFile(const QString &path, const QString &text)
-    {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(text.toUtf8());
-    }
-    static QStringList lines(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
     QString transcriptFile() const { return env.path(QStringLiteral("transcript.txt")); }
     QString recordFile() const { return env.path(QStringLiteral("upgrader.txt")); }
     // The payloads the program sent, in order ("send" lines of the transcript).
     QStringList sent() const
     {
         QStringList packets;
-        for (const QString &line : lines(transcriptFile())) {
+        for (const QString &line : TextFiles::lines(transcriptFile())) {
             const int colon = line.indexOf(QLatin1String(": "));
             if (line.contains(QLatin1String(" send ")) && colon > 0)
                 packets << line.mid(colon + 2);
@@ -79,37 +66,12 @@ public:
     QProcess process;
 };
 
-int indexOfPrefix(const QStringList &packets, const QString &prefix, int from = 0)
-{
-    for (int i = from; i < packets.size(); ++i) {
-        if (packets[i].startsWith(prefix))
-            return i;
-    }
-    return -1;
-}
-
-QStringList labels(const QVector<WizardWalker::Visit> &visits)
-{
-    QStringList list;
-    for (const WizardWalker::Visit &visit : visits)
-        list << visit.label();
-    return list;
-}
+using TextFiles::indexOfPrefix;
 
 QString configText(const QString &firmware)
 {
     return QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware);
 }
-
-// A window of the test's own that covers the whole screen.
-class Cover : public QRasterWindow
-{
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter(this).fillRect(QRect(QPoint(), size()), Qt::black);
-    }
-};
 
 }
 
@@ -168,7 +130,7 @@ private slots:
         WizardWalker::WalkOptions options;
         options.shotsDir = shotsDir(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
         const QVector<WizardWalker::Visit> visits = walker.walk(options);
-        QCOMPARE(labels(visits), pages);
+        QCOMPARE(WizardWalker::labels(visits), pages);
 
         // Every page looks different from the one before it.
         for (int i = 1; i < visits.size(); ++i)
@@ -185,7 +147,7 @@ private slots:
         QCOMPARE(command >= 0, microcodeStage);
         if (microcodeStage) {
             // The 0xA0 command goes to the device that answered the identification.
-            const QStringList lines = WizardRun::lines(run.transcriptFile());
+            const QStringList lines = TextFiles::lines(run.transcriptFile());
             const auto deviceOf = [&lines](const QString &packet) {
                 for (const QString &line : lines) {
                     if (line.contains(QLatin1String(" send ")) && line.contains(QStringLiteral(": ") + packet))
@@ -203,7 +165,7 @@ private slots:
         }
 
         // What the stand-in upgrade programs saw.
-        const QStringList record = WizardRun::lines(run.recordFile());
+        const QStringList record = TextFiles::lines(run.recordFile());
         QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
         QVERIFY(record.contains(QStringLiteral("argument -f")));
         QVERIFY(record.contains(QStringLiteral("folder ") + run.env.appDataDir()));
@@ -266,7 +228,7 @@ private slots:
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
 
-        Cover cover;
+        CoverWindow cover;
         cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
         cover.show();
         QVERIFY(QTest::qWaitForWindowExposed(&cover));

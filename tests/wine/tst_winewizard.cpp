@@ -1,0 +1,312 @@
+// The Windows program under Wine, end to end: the shipped layout copied into a
+// prefix of its own (no path to the toolchain), real clicks and screenshots on
+// the test's Xvfb.
+#include "../common/CoverWindow.h"
+#include "../common/TextFiles.h"
+#include "PictureMatch.h"
+#include "WinePrefix.h"
+#include "WizardWalker.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+const QString kProgramDir = QStringLiteral("C:/Upvane");
+const QString kRecords = QStringLiteral("C:/records");
+// The stand-in library's interface path of its device 1 up to the third "#",
+// as the wizard keeps it and hands it to the upgrade program.
+const QString kDevicePath = QStringLiteral("\\\\?\\hid#vid_f0e1&pid_0048#7&1a2b3c01&0&0000");
+
+QString configText(const QString &firmware)
+{
+    return QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware);
+}
+
+// The wizard's program folder in a Wine prefix of its own.
+class WineWizard
+{
+public:
+    explicit WineWizard(const QString &config = configText(QStringLiteral("V1.1.107")))
+    {
+        m_ready = wine.isValid() && wine.copyFolder(WinePrefix::installedLayout(), kProgramDir)
+            && TextFiles::write(programDir() + QStringLiteral("/config.ini"), config)
+            && QDir().mkpath(wine.unixPath(kRecords));
+    }
+    ~WineWizard()
+    {
+        wine.stop();
+        process.waitForFinished(10000);
+    }
+
+    bool isReady() const { return m_ready; }
+    QString programDir() const { return wine.unixPath(kProgramDir); }
+    QString program() const { return kProgramDir + QStringLiteral("/upvane.exe"); }
+    void start(const QProcessEnvironment &extra = {})
+    {
+        wine.prepare(process, program(), {}, extra);
+        process.start();
+    }
+    QString output() { return QString::fromLocal8Bit(process.readAll()); }
+
+    // Puts the stand-in hidapi library in place of the real one and tells it
+    // which devices there are; the stand-in upgrade programs in upgradefile/
+    // record what they get. Returns the environment for start().
+    QProcessEnvironment withDevices(const QString &devices)
+    {
+        const QString dll = programDir() + QStringLiteral("/libhidapi.dll");
+        m_ready = m_ready && QFile::remove(dll)
+            && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/libhidapi.dll"), dll);
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("RT48PX_FAKEHID_DEVICES"), devices);
+        env.insert(QStringLiteral("RT48PX_FAKEHID_TRANSCRIPT"), kRecords + QStringLiteral("/hid.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
+        return env;
+    }
+    QStringList transcript() const { return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/hid.txt"))); }
+    QStringList upgraderRecord() const
+    {
+        return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")));
+    }
+    // The feature reports sent, in order: "device I length L: HEX" with the
+    // bytes up to the last one that is not zero.
+    QStringList sentReports() const
+    {
+        static const QRegularExpression send(QStringLiteral("^device (\\d+) \\S+ send length (\\d+) result -?\\d+: ([0-9a-f ]*)$"));
+        QStringList reports;
+        for (const QString &line : transcript()) {
+            const QRegularExpressionMatch match = send.match(line);
+            if (match.hasMatch()) {
+                QString bytes = match.captured(3);
+                while (bytes.endsWith(QLatin1String(" 00")))
+                    bytes.chop(3);
+                reports << QStringLiteral("device %1 length %2: %3").arg(match.captured(1), match.captured(2), bytes);
+            }
+        }
+        return reports;
+    }
+
+    WinePrefix wine;
+    QProcess process;
+
+private:
+    bool m_ready = false;
+};
+
+// The Linux rendering of the start page (from a demo run, docs/screenshots).
+QImage linuxStartPage()
+{
+    return QImage(QStringLiteral(UPVANE_SOURCE_DIR "/docs/screenshots/upgrade/01-start.png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// `shot` as it would look with a fault: the background picture missing, the
+// layout shifted, the title in another font.
+QImage withFault(const QImage &shot, const QString &fault)
+{
+    QImage image = shot;
+    QPainter painter(&image);
+    if (fault == QLatin1String("no picture")) {
+        painter.fillRect(QRect(0, 32, 1000, 688), Qt::white);
+        painter.drawImage(QRect(40, 360, 420, 264), shot, QRect(40, 360, 420, 264));
+    } else if (fault == QLatin1String("shifted")) {
+        painter.fillRect(image.rect(), Qt::black);
+        painter.drawImage(QPoint(3, 3), shot);
+    } else if (fault == QLatin1String("other font")) {
+        // The two texts in a common fallback font, over the background from
+        // further right (no white there).
+        painter.drawImage(QRect(40, 440, 420, 110), shot, QRect(340, 440, 420, 110));
+        painter.setPen(Qt::white);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.drawText(QRect(60, 452, 400, 60), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Upvane"));
+        font.setPixelSize(20);
+        painter.setFont(font);
+        painter.drawText(QRect(60, 512, 400, 30), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("RT48PX  Version 1.1.107"));
+    }
+    return image;
+}
+
+}
+
+class tst_WineWizard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString reason = WinePrefix::unavailableReason();
+        if (!reason.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL(qPrintable(reason));   // CI runs the Windows part in full
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+    }
+
+    void startPageLooksLikeOnLinux()
+    {
+        WineWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        wizard.start();
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QImage shot;
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000, &shot), qPrintable(wizard.output()));
+
+        // Every DLL it runs on comes from its own folder or from Windows itself:
+        // the copy of the shipped layout is complete.
+        const QStringList dlls = wizard.wine.loadedDlls(QStringLiteral("upvane.exe"));
+        QVERIFY(dlls.contains(wizard.programDir() + QStringLiteral("/Qt5Quick.dll")));
+        QVERIFY(dlls.contains(wizard.programDir() + QStringLiteral("/platforms/qwindows.dll")));
+        QCOMPARE(wizard.wine.dllsFromElsewhere(QStringLiteral("upvane.exe"), wizard.programDir()), QStringList());
+
+        // The page settles (the font, the version text) before it is compared.
+        const QImage reference = linuxStartPage();
+        QVERIFY(!reference.isNull());
+        walker.waitFor([&](const QImage &s) { return PictureMatch::startPageFaults(reference, s).isEmpty(); }, 10000, &shot);
+        shot.save(QCoreApplication::applicationDirPath() + QStringLiteral("/wine-start-page.png"));
+        QVERIFY2(PictureMatch::startPageFaults(reference, shot).isEmpty(),
+                 qPrintable(PictureMatch::startPageFaults(reference, shot).join(QStringLiteral("; "))));
+
+        // The comparison is strict enough to notice what would go wrong.
+        for (const QString &fault : {QStringLiteral("no picture"), QStringLiteral("shifted"), QStringLiteral("other font")})
+            QVERIFY2(!PictureMatch::startPageFaults(reference, withFault(shot, fault)).isEmpty(), qPrintable(fault));
+    }
+
+    void upgrade_data()
+    {
+        QTest::addColumn<QString>("devices");   // a mouse-like device, then the RT48PX
+        QTest::addColumn<QString>("scenario4k");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<QStringList>("reports");
+
+        // The feature reports: the probe goes to both devices; only the RT48PX
+        // answers it and is sent the module selection and the information request.
+        const QString probeMouse = QStringLiteral("device 0 length 512: 01 46 55 ff 45 4e 2d");
+        const QString probe = QStringLiteral("device 1 length 512: 01 46 55 ff 45 4e 2d");
+        const QStringList search{probeMouse, probe,
+                                 QStringLiteral("device 1 length 29: 82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
+                                                "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
+                                 QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8")};
+        // Stage 1 opens the device (found by the probe) and sends the 0xA0 command;
+        // stage 2 confirms with the short 0xFF probe before its program starts.
+        const QStringList command{probeMouse, probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
+        const QString confirmation = QStringLiteral("device 1 length 7: 01 46 55 ff 45 4e 2d");
+
+        const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
+        QTest::newRow("micro-code stage")
+            << "kind=mute,product=Receiver;microcode=V1R1103" << "normal" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
+            << search + command + search + QStringList{confirmation} + search;
+        QTest::newRow("micro-code current")
+            << "kind=mute,product=Receiver;microcode=V1R1104" << "normal" << "V7.7.777"
+            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search;
+        QTest::newRow("micro-code upgrade fails, Restart")
+            << "kind=mute,product=Receiver;microcode=V1R1103" << "fail2" << "V1.1.107"
+            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
+            << search + command + search + QStringList{confirmation};
+    }
+
+    void upgrade()
+    {
+        QFETCH(QString, devices);
+        QFETCH(QString, scenario4k);
+        QFETCH(QString, firmware);
+        QFETCH(QStringList, pages);
+        QFETCH(QStringList, reports);
+
+        WineWizard wizard(configText(firmware));
+        QProcessEnvironment env = wizard.withDevices(devices);
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k);
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("pause:300 3 pause:300 4 pause:300 1"));
+        wizard.start(env);
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(wizard.output()));
+
+        WizardWalker::WalkOptions options;
+        options.timeoutMs = 240000;
+        options.shotsDir = QCoreApplication::applicationDirPath() + QStringLiteral("/wine-shots/")
+            + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-"));
+        const QVector<WizardWalker::Visit> visits = walker.walk(options);
+        QCOMPARE(WizardWalker::labels(visits), pages);
+
+        // What the device saw, report by report.
+        QCOMPARE(wizard.sentReports(), reports);
+
+        // What the stand-in upgrade programs got: the start from the
+        // application-data folder with "-f", output discarded, and the answers.
+        const QStringList record = wizard.upgraderRecord();
+        const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
+        const bool microcodeStage = pages.contains(QStringLiteral("device-stage2"));
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
+        QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
+        const QString appData = wizard.wine.appDataDir();
+        const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
+        QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
+                 recordText);
+        QVERIFY2(record.contains(QStringLiteral("reply ") + kDevicePath + QLatin1Char('|')), recordText);
+        QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
+
+        // config.ini keeps its versions and has gained the policy defaults.
+        QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
+        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
+
+        if (visits.last().page == WizardWalker::Page::Success) {
+            // The firmware stage's program was also asked "4" and got "0|";
+            // the copy in the application-data folder is the firmware stage's.
+            QVERIFY2(record.contains(QStringLiteral("reply 0|")), recordText);
+            QCOMPARE(record.last(), QStringLiteral("finished"));
+            QFile copied(appData + QStringLiteral("/upgrade.exe"));
+            QFile shipped(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe"));
+            QVERIFY(copied.open(QIODevice::ReadOnly) && shipped.open(QIODevice::ReadOnly));
+            QVERIFY(copied.readAll() == shipped.readAll());
+            // Finish ends the program with exit code 0.
+            QTRY_COMPARE_WITH_TIMEOUT(wizard.process.state(), QProcess::NotRunning, 30000);
+            QCOMPARE(wizard.process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(wizard.process.exitCode(), 0);
+        } else {
+            // Restart led back to the information page with the box cleared;
+            // the wizard runs on.
+            QVERIFY2(record.contains(QStringLiteral("sent 2")), recordText);
+            QCOMPARE(WizardWalker::confirmButton(walker.grab()), WizardWalker::Button::Disabled);
+            QCOMPARE(wizard.process.state(), QProcess::Running);
+        }
+    }
+
+    void secondStartBringsTheWindowBack()
+    {
+        WineWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        wizard.start();
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(wizard.output()));
+
+        CoverWindow cover;
+        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Unknown; }, 10000));
+
+        // The second start finds the first through its named pipe, hands over
+        // and exits with code 0; the first comes to the front.
+        QProcess later;
+        wizard.wine.prepare(later, wizard.program(), {QStringLiteral("again")});
+        later.start();
+        QVERIFY(later.waitForFinished(60000));
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later.exitCode(), 0);
+        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 15000), "the running wizard did not come to the front");
+        QCOMPARE(wizard.process.state(), QProcess::Running);
+        QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
+    }
+};
+
+QTEST_MAIN(tst_WineWizard)
+#include "tst_winewizard.moc"
