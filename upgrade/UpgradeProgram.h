@@ -65,8 +65,8 @@ private:
     static Native *launch(const QString &program, const QStringList &arguments, const QString &folder,
                           QString *error);
     static bool startedEnded(Native *native);
-    static bool othersAlive(const Native *native);
-    static bool belongs(const Native *native, qint64 pid);
+    static bool othersAlive(Native *native);
+    static bool belongs(Native *native, qint64 pid);
     static qint64 processId(const Native *native);
 
     void poll();

@@ -151,12 +151,12 @@ bool UpgradeProgram::startedEnded(Native *native)
     return true;
 }
 
-bool UpgradeProgram::othersAlive(const Native *native)
+bool UpgradeProgram::othersAlive(Native *native)
 {
     return sessionHasMembers(native->pid);
 }
 
-bool UpgradeProgram::belongs(const Native *native, qint64 pid)
+bool UpgradeProgram::belongs(Native *native, qint64 pid)
 {
     if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return false;

@@ -4,9 +4,13 @@
 #include <QDir>
 
 #include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include <qt_windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 // The program runs in a job object of its own: started suspended, assigned to the
 // job, then resumed, so every process it starts is in the job too. The job lets
@@ -14,12 +18,19 @@
 // handle closes: they run on, detached, after the tool exits. Where the start
 // needed the shell (an elevation prompt), only the process the shell returned is
 // known: it is the program alone, and there is no job.
+//
+// Some systems (Wine 8.0 among them) create and assign jobs but do not report
+// their members. So the program's processes are also followed by their parent
+// process ids: the started process, every process whose parent is one of them,
+// learnt at every look (the watcher looks twice a second), and forgotten once
+// ended. The job still answers for a process whose parent ended unseen.
 struct UpgradeProgram::Native
 {
     HANDLE job = nullptr;       // null: started through the shell
     HANDLE process = nullptr;   // the started process
     DWORD pid = 0;
     bool endLogged = false;
+    std::set<DWORD> tree;       // processes known to descend from the started one, alive at the last look
 };
 
 namespace {
@@ -96,6 +107,42 @@ HANDLE startThroughShell(const QString &program, const QString &parameters, cons
         return nullptr;
     }
     return info.hProcess;
+}
+
+// Every process of the system with its parent: (process id, parent id).
+std::vector<std::pair<DWORD, DWORD>> processList()
+{
+    std::vector<std::pair<DWORD, DWORD>> list;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return list;
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        list.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    CloseHandle(snapshot);
+    return list;
+}
+
+// Brings `tree` up to date: the live processes among it, and every live process
+// whose parent is in it. Not for a program started through the shell.
+void followTree(std::set<DWORD> &tree, DWORD started)
+{
+    const std::vector<std::pair<DWORD, DWORD>> processes = processList();
+    std::set<DWORD> known = tree;
+    known.insert(started);
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (const auto &[pid, parent] : processes) {
+            if (pid != started && known.count(parent) && known.insert(pid).second)
+                grown = true;
+        }
+    }
+    tree.clear();
+    for (const auto &process : processes) {
+        if (process.first != started && known.count(process.first))
+            tree.insert(process.first);
+    }
 }
 
 }
@@ -181,10 +228,13 @@ bool UpgradeProgram::startedEnded(Native *native)
     return true;
 }
 
-bool UpgradeProgram::othersAlive(const Native *native)
+bool UpgradeProgram::othersAlive(Native *native)
 {
     if (!native->job)
         return false;   // started through the shell: the process alone is known
+    followTree(native->tree, native->pid);
+    if (!native->tree.empty())
+        return true;
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
     ZeroMemory(&accounting, sizeof accounting);
     if (!QueryInformationJobObject(native->job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
@@ -193,12 +243,17 @@ bool UpgradeProgram::othersAlive(const Native *native)
     return accounting.ActiveProcesses > 0;
 }
 
-bool UpgradeProgram::belongs(const Native *native, qint64 pid)
+bool UpgradeProgram::belongs(Native *native, qint64 pid)
 {
     if (pid <= 0 || pid > qint64(MAXDWORD))
         return false;
+    if (DWORD(pid) == native->pid)
+        return true;
     if (!native->job)
-        return DWORD(pid) == native->pid;
+        return false;
+    followTree(native->tree, native->pid);
+    if (native->tree.count(DWORD(pid)))
+        return true;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
     if (!process)
         return false;
