@@ -23,22 +23,22 @@ install(DIRECTORY ${UPVANE_QT_PREFIX}/plugins/imageformats/ DESTINATION imagefor
 install(DIRECTORY ${UPVANE_QT_PREFIX}/qml/ DESTINATION qml PATTERN QtTest EXCLUDE)
 
 # The compiler's runtime, from the toolchain that built the program.
-if(NOT MINGW)
-    # MSVC: the Visual C++ runtime DLLs beside the program.
+if(MINGW)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
+                    OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll
+                    OUTPUT_VARIABLE _libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(_compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
+    find_file(UPVANE_WINPTHREAD_DLL libwinpthread-1.dll NO_CMAKE_FIND_ROOT_PATH
+              HINTS ${_compiler_dir} ${_compiler_dir}/../x86_64-w64-mingw32/lib)
+    foreach(dll ${_libstdcxx} ${_libgcc} ${UPVANE_WINPTHREAD_DLL})
+        if(NOT EXISTS ${dll})
+            message(FATAL_ERROR "mingw-w64 runtime DLL not found: ${dll}")
+        endif()
+    endforeach()
+    install(FILES ${_libstdcxx} ${_libgcc} ${UPVANE_WINPTHREAD_DLL} DESTINATION .)
+else()
+    # MSVC: its redistributable runtime DLLs.
     set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION .)
     include(InstallRequiredSystemLibraries)
-    return()
 endif()
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
-                OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dll
-                OUTPUT_VARIABLE _libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
-get_filename_component(_compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
-find_file(UPVANE_WINPTHREAD_DLL libwinpthread-1.dll NO_CMAKE_FIND_ROOT_PATH
-          HINTS ${_compiler_dir} ${_compiler_dir}/../x86_64-w64-mingw32/lib)
-foreach(dll ${_libstdcxx} ${_libgcc} ${UPVANE_WINPTHREAD_DLL})
-    if(NOT EXISTS ${dll})
-        message(FATAL_ERROR "mingw-w64 runtime DLL not found: ${dll}")
-    endif()
-endforeach()
-install(FILES ${_libstdcxx} ${_libgcc} ${UPVANE_WINPTHREAD_DLL} DESTINATION .)
