@@ -192,9 +192,10 @@ private slots:
                                  QStringLiteral("device 1 length 29: 82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
                                                 "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
                                  QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8")};
-        // Stage 1 opens the device (found by the probe) and sends the 0xA0 command;
-        // stage 2 confirms with the short 0xFF probe before its program starts.
-        const QStringList command{probeMouse, probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
+        // Stage 1 opens the device the search accepted, and no other, and sends it
+        // the 0xA0 command; stage 2 confirms with the short 0xFF probe before its
+        // program starts.
+        const QStringList command{probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
         const QString confirmation = QStringLiteral("device 1 length 7: 01 46 55 ff 45 4e 2d");
 
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
