@@ -197,9 +197,17 @@ bool UpgradeProgram::belongs(const Native *native, qint64 pid)
 {
     if (pid <= 0 || pid > qint64(MAXDWORD))
         return false;
+    // The started process itself: its id cannot pass to another process while
+    // we hold its handle.
+    if (DWORD(pid) == native->pid)
+        return true;
     if (!native->job)
-        return DWORD(pid) == native->pid;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+        return false;
+    // Windows asks IsProcessInJob for the limited query right; Wine for the full
+    // one, which a process of the same user grants.
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
     if (!process)
         return false;
     BOOL inJob = FALSE;
