@@ -19,11 +19,12 @@
 // needed the shell (an elevation prompt), only the process the shell returned is
 // known: it is the program alone, and there is no job.
 //
-// Some systems (Wine 8.0 among them) create and assign jobs but do not report
-// their members. So the program's processes are also followed by their parent
-// process ids: the started process, every process whose parent is one of them,
-// learnt at every look (the watcher looks twice a second), and forgotten once
-// ended. The job still answers for a process whose parent ended unseen.
+// Some systems (Wine 8.0 among them) create and assign jobs but do not count
+// their processes. So the program's processes are also followed by their parent
+// process ids: the started process and every process whose parent is one of
+// them, learnt at every look (each status that arrives, and each watch once the
+// started process has ended) and forgotten once ended. The job still answers
+// for a process whose parent ended unseen.
 struct UpgradeProgram::Native
 {
     HANDLE job = nullptr;       // null: started through the shell
@@ -247,6 +248,8 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
 {
     if (pid <= 0 || pid > qint64(MAXDWORD))
         return false;
+    // The started process itself: its id cannot pass to another process while
+    // we hold its handle.
     if (DWORD(pid) == native->pid)
         return true;
     if (!native->job)
@@ -254,7 +257,11 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
     followTree(native->tree, native->pid);
     if (native->tree.count(DWORD(pid)))
         return true;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    // Windows asks IsProcessInJob for the limited query right; Wine for the full
+    // one, which a process of the same user grants.
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
     if (!process)
         return false;
     BOOL inJob = FALSE;

@@ -110,6 +110,9 @@ bool Scenario::parse(const std::string &text, std::vector<Step> *steps, std::str
         } else if (word.compare(0, 6, "pause:") == 0) {
             step.kind = Step::Pause;
             ok = parseMilliseconds(word.substr(6), &step.milliseconds);
+        } else if (word.compare(0, 7, "freeze:") == 0) {
+            step.kind = Step::Freeze;
+            ok = parseMilliseconds(word.substr(7), &step.milliseconds);
         } else {
             size_t start = 0;
             for (;;) {

@@ -13,6 +13,8 @@
 //   a+b+...         send several of the two above back to back, in one write,
 //                   then wait for the replies owed
 //   pause:<ms>      wait
+//   freeze:<ms>     wait without taking any message from the tool (a hung
+//                   program: the tool's replies meanwhile are not received)
 //   await:<file>    wait until the file exists (up to 60 s), then go on
 //   hang            stay connected and silent until the tool goes away
 //   exit            end at once, without another word
@@ -26,11 +28,11 @@ class Scenario
 public:
     struct Step
     {
-        enum Kind { Send, Pause, Await, Hang, Exit, Crash, Child };
+        enum Kind { Send, Pause, Freeze, Await, Hang, Exit, Crash, Child };
         Kind kind = Send;
         std::vector<std::string> messages;   // Send: the texts sent back to back (bytes)
         std::vector<bool> raw;               // Send: per text, sent by "hex:" (no reply awaited)
-        int milliseconds = 0;                // Pause
+        int milliseconds = 0;                // Pause, Freeze
         std::string rest;                    // Child: the scenario text after it; Await: the file
     };
 

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -72,6 +74,11 @@ int play(const std::vector<Scenario::Step> &steps, const StandIn::Launch &launch
         }
         case Scenario::Step::Pause:
             link.idle(step.milliseconds);
+            break;
+        case Scenario::Step::Freeze:
+            // No message loop, no read: the tool's answers wait, as with a hung program.
+            record.line("freezing");
+            std::this_thread::sleep_for(std::chrono::milliseconds(step.milliseconds));
             break;
         case Scenario::Step::Await:
             for (int waited = 0; !fileExists(step.rest) && waited < ReplyTimeoutMs; waited += 20)

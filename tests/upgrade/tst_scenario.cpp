@@ -25,6 +25,9 @@ QString describe(const std::vector<Scenario::Step> &steps)
         case Scenario::Step::Pause:
             parts << QStringLiteral("pause %1").arg(step.milliseconds);
             break;
+        case Scenario::Step::Freeze:
+            parts << QStringLiteral("freeze %1").arg(step.milliseconds);
+            break;
         case Scenario::Step::Hang:
             parts << QStringLiteral("hang");
             break;
@@ -71,6 +74,8 @@ private slots:
         QTest::newRow("child last") << "3 child" << "send 33 | child []";
         QTest::newRow("await") << "await:/tmp/go 1" << "await /tmp/go | send 31";
         QTest::newRow("await without file") << "await:" << "error await:";
+        QTest::newRow("freeze") << "hex:33 freeze:9000 1" << "send raw 33 | freeze 9000 | send 31";
+        QTest::newRow("freeze without number") << "freeze:x" << "error freeze:x";
         QTest::newRow("pause 0") << "pause:0 exit" << "pause 0 | exit";
         QTest::newRow("preset name among steps") << "3 normal" << "error normal";
         QTest::newRow("negative pause") << "pause:-1" << "error pause:-1";

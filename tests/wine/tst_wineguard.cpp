@@ -1,0 +1,427 @@
+// The Windows program under Wine when the world misbehaves: upgrade programs that
+// die, leave a child behind, hang or are not ours at all, a missing upgrade
+// program, a window-manager close mid-upgrade; and what support gets from it (the
+// log file) and the probe's refusal while a wizard runs. Real clicks and
+// screenshots on the test's Xvfb, the stand-in hidapi library and the stand-in
+// upgrade programs.
+#include "../common/CoverWindow.h"
+#include "../common/TextFiles.h"
+#include "WinePrefix.h"
+#include "WizardWalker.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+const QString kRecords = QStringLiteral("C:/records");
+// The stand-in library's device 1 as the wizard keeps its path and hands it on.
+const QString kDevicePath = QStringLiteral("\\\\?\\hid#vid_f0e1&pid_0048#7&1a2b3c01&0&0000");
+// A mouse-like device ahead of the RT48PX; its micro-code needs the upgrade or not.
+const QString kMicrocodeOld = QStringLiteral("kind=mute,product=Receiver;microcode=V1R1103");
+const QString kMicrocodeCurrent = QStringLiteral("kind=mute,product=Receiver;microcode=V1R1104");
+
+using Page = WizardWalker::Page;
+
+// The wizard's program folder in a Wine prefix of its own, with the stand-in
+// hidapi library and records of what the stand-ins saw.
+class GuardWizard
+{
+public:
+    explicit GuardWizard(const QString &programFolder = QStringLiteral("C:/Upvane"))
+        : m_folder(programFolder)
+    {
+        const QString dll = programDir() + QStringLiteral("/libhidapi.dll");
+        m_ready = wine.isValid() && wine.copyFolder(WinePrefix::installedLayout(), m_folder)
+            && TextFiles::write(programDir() + QStringLiteral("/config.ini"),
+                                QStringLiteral("deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\n"))
+            && QDir().mkpath(wine.unixPath(kRecords)) && QFile::remove(dll)
+            && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/libhidapi.dll"), dll);
+    }
+    ~GuardWizard()
+    {
+        wine.stop();
+        process.waitForFinished(10000);
+        // Kept beside the test for whoever reads a failure.
+        const QString kept = QCoreApplication::applicationDirPath() + QStringLiteral("/wineguard-logs/");
+        QString name = QStringLiteral("%1-%2").arg(QString::fromLatin1(QTest::currentTestFunction()),
+                                                   QString::fromLatin1(QTest::currentDataTag()));
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]+")), QStringLiteral("-"));
+        QDir().mkpath(kept);
+        QFile::remove(kept + name + QStringLiteral(".log"));
+        QFile::copy(logPath(), kept + name + QStringLiteral(".log"));
+        QFile::remove(kept + name + QStringLiteral(".record"));
+        QFile::copy(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")), kept + name + QStringLiteral(".record"));
+    }
+
+    bool isReady() const { return m_ready; }
+    QString programDir() const { return wine.unixPath(m_folder); }
+    QString program() const { return m_folder + QStringLiteral("/upvane.exe"); }
+
+    // Starts the wizard with these devices and the upgrade programs' scenarios
+    // (variables UPVANE_UPGRADER_SCENARIO_<variant>).
+    void start(const QString &devices, const QMap<QString, QString> &scenarios)
+    {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("RT48PX_FAKEHID_DEVICES"), devices);
+        env.insert(QStringLiteral("RT48PX_FAKEHID_TRANSCRIPT"), kRecords + QStringLiteral("/hid.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
+        for (auto it = scenarios.cbegin(); it != scenarios.cend(); ++it)
+            env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_") + it.key(), it.value());
+        wine.prepare(process, program(), {}, env);
+        process.start();
+    }
+    QString output() { return QString::fromLocal8Bit(process.readAll()); }
+
+    QStringList record(const QString &name = QStringLiteral("upgrader.txt")) const
+    {
+        return TextFiles::lines(wine.unixPath(kRecords + QLatin1Char('/') + name));
+    }
+    // The value of the record's first line "<key> <value>" after line `from`.
+    QString recorded(const QString &key, int from = 0, const QString &name = QStringLiteral("upgrader.txt")) const
+    {
+        const QStringList lines = record(name);
+        const int at = TextFiles::indexOfPrefix(lines, key + QLatin1Char(' '), from);
+        return at < 0 ? QString() : lines[at].mid(key.size() + 1);
+    }
+    // The feature reports sent to the devices (the stand-in library's transcript).
+    QStringList sentReports() const
+    {
+        QStringList sent;
+        for (const QString &line : TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/hid.txt")))) {
+            if (line.contains(QLatin1String(" send length ")))
+                sent << line.mid(line.indexOf(QLatin1String(": ")) + 2);
+        }
+        return sent;
+    }
+    QString logPath() const { return wine.appDataDir() + QStringLiteral("/logs/upvane.log"); }
+    QByteArray logBytes() const
+    {
+        QFile file(logPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString log() const { return QString::fromUtf8(logBytes()); }
+
+    WinePrefix wine;
+    QProcess process;
+
+private:
+    QString m_folder;
+    bool m_ready = false;
+};
+
+// How far the progress bar is filled, in percent; -1 when there is no bar.
+int barPercent(const QImage &shot)
+{
+    const auto near = [](QRgb p, QRgb c) {
+        return qAbs(qRed(p) - qRed(c)) <= 8 && qAbs(qGreen(p) - qGreen(c)) <= 8 && qAbs(qBlue(p) - qBlue(c)) <= 8;
+    };
+    const QRgb track = qRgb(0xD5, 0xEB, 0xFF);
+    const QRgb fill = qRgb(0x00, 0x91, 0xED);
+    const auto onBar = [&](int x, int y) { return near(shot.pixel(x, y), track) || near(shot.pixel(x, y), fill); };
+    for (int y = 300; y < 560; ++y) {
+        if (!(onBar(145, y) && onBar(500, y) && onBar(855, y) && !onBar(130, y) && !onBar(870, y)))
+            continue;
+        const int middle = y + 4;   // the bar is 10 high; its ends are round
+        int end = 139;
+        for (int x = 140; x < 860; ++x) {
+            if (near(shot.pixel(x, middle), fill))
+                end = x;
+        }
+        return qRound((end - 139) / 7.2);
+    }
+    return -1;
+}
+
+bool atNinety(const QImage &shot)
+{
+    return WizardWalker::page(shot) == Page::Progress && qAbs(barPercent(shot) - 90) <= 1;
+}
+
+// Clicks through the pages as a user would until the upgrade program `variant`
+// has been started and the progress page shows; false on a result page or when
+// the time is up.
+bool driveToProgram(const WizardWalker &walker, const GuardWizard &wizard, const QString &variant, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const QImage shot = walker.grab();
+        const Page page = WizardWalker::page(shot);
+        const WizardWalker::Button confirm = WizardWalker::confirmButton(shot);
+        const auto leaves = [page](const QImage &s) { return WizardWalker::page(s) != page; };
+        switch (page) {
+        case Page::Start:
+            walker.click(WizardWalker::StartButton);
+            walker.waitFor(leaves, 5000);
+            break;
+        case Page::Information:
+            if (confirm == WizardWalker::Button::Disabled) {
+                walker.click(WizardWalker::CheckBox);
+                walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 5000);
+            } else if (confirm == WizardWalker::Button::Enabled) {
+                walker.click(WizardWalker::ConfirmButton);
+                walker.waitFor(leaves, 5000);
+            }
+            break;
+        case Page::Device:
+            if (confirm == WizardWalker::Button::Enabled) {
+                walker.click(WizardWalker::ConfirmButton);
+                walker.waitFor(leaves, 5000);
+            }
+            break;
+        case Page::Progress:
+            if (wizard.record().contains(QStringLiteral("started ") + variant))
+                return true;
+            break;
+        case Page::Success:
+        case Page::Failure:
+            return false;
+        case Page::Unknown:
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+// A window-manager close of the wizard: Alt+F4 after a click into the page
+// (which gives it the keyboard); Wine turns it into WM_CLOSE.
+void closeFromWindowManager(const WizardWalker &walker)
+{
+    walker.click(QPoint(500, 600));
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")});
+}
+
+// Whether `condition` stays false for `ms` (for what must NOT happen).
+bool staysFalse(const WizardWalker &walker, const std::function<bool(const QImage &)> &condition, int ms)
+{
+    return !walker.waitFor(condition, ms);
+}
+
+}
+
+class tst_WineGuard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString reason = WinePrefix::unavailableReason();
+        if (!reason.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL(qPrintable(reason));   // CI runs the Windows part in full
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+    }
+
+    // The stage's upgrade program ends: without its final report the failure
+    // page comes within seconds and the log says so; a program that leaves a
+    // copy of itself to do the work is still heard (its job).
+    void programEnds_data()
+    {
+        QTest::addColumn<QString>("devices");
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("lastStep");   // the record's line when it ended
+        QTest::addColumn<bool>("succeeds");
+
+        QTest::newRow("micro-code program crashes after its question")
+            << kMicrocodeOld << "RT48PX_4K" << "crash" << "crash" << false;
+        QTest::newRow("firmware program ends without a word") << kMicrocodeCurrent << "RT48PX" << "quiet" << "exit" << false;
+        QTest::newRow("unknown code, then it ends") << kMicrocodeCurrent << "RT48PX" << "pause:300 7 exit" << "exit" << false;
+        QTest::newRow("the program's child asks and reports") << kMicrocodeCurrent << "RT48PX" << "orphan" << "child" << true;
+    }
+
+    void programEnds()
+    {
+        QFETCH(QString, devices);
+        QFETCH(QString, variant);
+        QFETCH(QString, scenario);
+        QFETCH(QString, lastStep);
+        QFETCH(bool, succeeds);
+
+        GuardWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        wizard.start(devices, {{variant, scenario}});
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(driveToProgram(walker, wizard, variant, 120000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+
+        QTRY_VERIFY_WITH_TIMEOUT(TextFiles::indexOfPrefix(wizard.record(), lastStep) >= 0, 30000);
+        QElapsedTimer sinceEnd;
+        sinceEnd.start();
+        const QString pid = wizard.recorded(QStringLiteral("pid"));
+        if (!succeeds) {
+            QVERIFY2(walker.waitForPage(Page::Failure, 8000), "no failure page after the upgrade program ended");
+            qInfo("failure page %lld ms after the program ended", sinceEnd.elapsed());
+            QTRY_VERIFY_WITH_TIMEOUT(
+                wizard.log().contains(QStringLiteral("Upgrade program %1 ended without a final report").arg(pid)), 5000);
+            return;
+        }
+
+        // The copy left behind (not the process the wizard started) asks for the
+        // device, gets it and reports success.
+        QVERIFY2(walker.waitForPage(Page::Success, 30000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        const QStringList record = wizard.record();
+        const int child = record.indexOf(QStringLiteral("started ") + variant, 1);
+        QVERIFY2(child > 0, qPrintable(record.join(QLatin1Char('\n'))));
+        QCOMPARE(wizard.recorded(QStringLiteral("reply"), child), kDevicePath + QLatin1Char('|'));
+        QCOMPARE(record.last(), QStringLiteral("finished"));
+        QVERIFY(wizard.log().contains(
+            QStringLiteral("Status \"3\" from upgrade program process %1").arg(wizard.recorded(QStringLiteral("pid"), child))));
+    }
+
+    // RT48PX.exe missing: the failure page comes before anything is sent to the
+    // device (no 0xA0 command, no micro-code stage), and the log names the file.
+    // The program folder's name is not ASCII: the log holds it as UTF-8.
+    void missingFirmwareProgram()
+    {
+        const QString folder = QStringLiteral("C:/Upvane Prüfung");
+        GuardWizard wizard(folder);
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        QVERIFY(QFile::remove(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe")));
+        wizard.start(kMicrocodeOld, {});
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+
+        WizardWalker::WalkOptions options;
+        options.timeoutMs = 90000;
+        options.restartOnFailure = false;
+        const QStringList pages = WizardWalker::labels(walker.walk(options));
+        QCOMPARE(pages, (QStringList{"start", "information", "device-stage1", "failure-stage1"}));
+        for (const QString &report : wizard.sentReports())
+            QVERIFY2(!report.startsWith(QLatin1String("a2 ")), qPrintable(report));
+        QVERIFY(wizard.record().isEmpty());
+        const QByteArray line = QStringLiteral("Upgrade program missing or unreadable: %1/upgradefile/RT48PX.exe")
+                                    .arg(folder).toUtf8();
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.logBytes().contains(line), 5000);
+    }
+
+    // At 90 %, waiting for the firmware program: another program (not started by
+    // the wizard) sends "1" and "3"; neither is taken or answered. A window-manager
+    // close is refused; the probe refuses to run and does not bring the wizard up.
+    // Then the real program asks and reports; the result page closes; the log
+    // tells it all.
+    void onlyOurProgramSteers()
+    {
+        GuardWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        const QString go = kRecords + QStringLiteral("/go");
+        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("await:%1 3 pause:300 1").arg(go)}});
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX"), 120000));
+        QVERIFY(walker.waitFor(atNinety, 15000));
+
+        // The impostor: the shipped stand-in, started by us in the same Windows.
+        QProcess impostor;
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/impostor.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("1 pause:300 3"));
+        wizard.wine.prepare(impostor, QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe"), {QStringLiteral("-f")}, env);
+        impostor.start();
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.record(QStringLiteral("impostor.txt")).contains(QStringLiteral("sent 3")), 30000);
+        const QString impostorPid = wizard.recorded(QStringLiteral("pid"), 0, QStringLiteral("impostor.txt"));
+        const auto statusFromImpostor = [&](const QString &code) {
+            return QRegularExpression(QStringLiteral("Status \"%1\" from (upgrade program )?process %2 ").arg(code, impostorPid));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(statusFromImpostor(QStringLiteral("3"))), 5000);
+        QVERIFY2(staysFalse(walker, [](const QImage &s) { return !atNinety(s); }, 2000), "the impostor moved the bar");
+        QCOMPARE(TextFiles::indexOfPrefix(wizard.record(QStringLiteral("impostor.txt")), QStringLiteral("reply")), -1);
+        for (const QString &code : {QStringLiteral("1"), QStringLiteral("3")}) {
+            QVERIFY(wizard.log().contains(QRegularExpression(
+                QStringLiteral("Status \"%1\" from process %2 \\(handle -?\\d+\\) ignored").arg(code, impostorPid))));
+        }
+
+        // A window-manager close mid-upgrade is refused.
+        closeFromWindowManager(walker);
+        QVERIFY2(!wizard.process.waitForFinished(3000), "the wizard quit mid-upgrade");
+        QVERIFY(atNinety(walker.grab()));
+
+        // The probe: refuses with exit code 2, searches nothing, leaves the wizard
+        // where it is (behind our cover).
+        CoverWindow cover;
+        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(walker.waitForPage(Page::Unknown, 10000));
+        QProcess probe;
+        wizard.wine.prepare(probe, wizard.program(), {QStringLiteral("--probe")});
+        probe.start();
+        QVERIFY(probe.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(probe.readAll());
+        QCOMPARE(probe.exitCode(), 2);
+        QVERIFY2(said.contains(QStringLiteral("the wizard is running")), qPrintable(said));
+        QVERIFY2(staysFalse(walker, [](const QImage &s) { return WizardWalker::page(s) != Page::Unknown; }, 2000),
+                 "the probe brought the wizard to the front");
+        QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
+        cover.hide();
+        QVERIFY(walker.waitFor(atNinety, 10000));
+
+        // The wizard's own program asks, is answered and reports success.
+        QVERIFY(TextFiles::write(wizard.wine.unixPath(go), QStringLiteral("go")));
+        QVERIFY2(walker.waitForPage(Page::Success, 30000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        QCOMPARE(wizard.recorded(QStringLiteral("reply")), kDevicePath + QLatin1Char('|'));
+        QCOMPARE(wizard.record().last(), QStringLiteral("finished"));
+
+        // On the result page a window-manager close ends the wizard; the impostor
+        // never got an answer.
+        closeFromWindowManager(walker);
+        QVERIFY2(wizard.process.waitForFinished(15000), "the result page did not close");
+        QCOMPARE(wizard.process.exitCode(), 0);
+        QVERIFY(impostor.waitForFinished(30000));
+        const QStringList impostorRecord = wizard.record(QStringLiteral("impostor.txt"));
+        QCOMPARE(impostorRecord.last(), QStringLiteral("no reply"));
+        QCOMPARE(TextFiles::indexOfPrefix(impostorRecord, QStringLiteral("reply ")), -1);
+
+        // The log: UTF-8, with the search, the program's start and its statuses.
+        const QByteArray bytes = wizard.logBytes();
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+        QCOMPARE(state.invalidChars, 0);
+        const QString log = QString::fromUtf8(bytes);
+        const QString realPid = wizard.recorded(QStringLiteral("pid"));
+        for (const QString &expected : {QStringLiteral(" info upvane.search: search: 2 HID devices"),
+                                        QStringLiteral("Upgrade program started: "),
+                                        QStringLiteral("Status \"3\" from upgrade program process %1").arg(realPid),
+                                        QStringLiteral("Status \"1\" from upgrade program process %1").arg(realPid),
+                                        QStringLiteral("page: Upgrade_status.qml, stage 3, success")})
+            QVERIFY2(log.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + log));
+    }
+
+    // A hung upgrade program (it takes no message) does not hang the wizard: the
+    // answer is given up after a few seconds and logged, the window keeps
+    // painting, and the program's later report still ends the stage.
+    void hungProgram()
+    {
+        GuardWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("pause:300 hex:33 freeze:15000 pause:300 1")}});
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX"), 120000));
+
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QStringLiteral("Upgrade program did not take the answer within 5000 ms")), 12000);
+        // Still frozen: the wizard paints again when it is uncovered.
+        QVERIFY(!wizard.record().contains(QStringLiteral("sent 1")));
+        CoverWindow cover;
+        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(walker.waitForPage(Page::Unknown, 3000));
+        cover.hide();
+        QVERIFY2(walker.waitFor(atNinety, 3000), "the wizard did not paint while the upgrade program hung");
+        QVERIFY2(!wizard.record().contains(QStringLiteral("sent 1")), "the check came too late: the program no longer hung");
+
+        QVERIFY2(walker.waitForPage(Page::Success, 30000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        QCOMPARE(wizard.record().last(), QStringLiteral("finished"));
+    }
+};
+
+QTEST_MAIN(tst_WineGuard)
+#include "tst_wineguard.moc"
