@@ -1,19 +1,8 @@
 #include "SelfProcess.h"
 
+#include "WideText.h"
+
 #include <windows.h>
-
-namespace {
-
-std::wstring wide(const std::string &text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring chars(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, chars.data(), size);
-    chars.pop_back();
-    return chars;
-}
-
-}
 
 void SelfProcess::crash()
 {
@@ -29,7 +18,7 @@ long long SelfProcess::startCopy(const std::vector<std::string> &, const std::st
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
     if (length == 0 || length >= MAX_PATH * 2)
         return -1;
-    if (!SetEnvironmentVariableW(wide(variable).c_str(), wide(value).c_str()))
+    if (!SetEnvironmentVariableW(WideText::wide(variable).c_str(), WideText::wide(value).c_str()))
         return -1;
     // The same command line as ours: the arguments exactly as we were given them.
     std::wstring commandLine = GetCommandLineW();

@@ -3,6 +3,7 @@
 // application-data folder; the facts of its start as Windows reports them, then
 // StandIn.
 #include "StandIn.h"
+#include "WideText.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -15,26 +16,8 @@
 
 namespace {
 
-std::string utf8(const wchar_t *text, int length = -1)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), size, nullptr, nullptr);
-    if (length < 0)
-        bytes.pop_back();   // the counted terminator
-    return bytes;
-}
-
-std::wstring wide(const std::string &text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring chars(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, chars.data(), size);
-    chars.pop_back();
-    return chars;
-}
+using WideText::utf8;
+using WideText::wide;
 
 std::vector<std::string> arguments()
 {

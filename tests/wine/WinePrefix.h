@@ -21,7 +21,7 @@ public:
     WinePrefix &operator=(const WinePrefix &) = delete;
 
     // Why Wine tests cannot run here (no Windows build, no wine64, no display),
-    // or an empty text when they can. Tests QSKIP with it.
+    // or an empty text when they can. Tests skip with it (WINE_TESTS_REQUIRED).
     static QString unavailableReason();
     // The folder scripts/build-windows builds into: $UPVANE_WINDOWS_BUILD, else
     // the one configured at build time.
@@ -80,3 +80,14 @@ private:
     QTemporaryDir m_dir;
     QString m_error;
 };
+
+// For a test's initTestCase: skips, saying why, where the Wine tests cannot run;
+// in CI (CI=true), which runs the Windows part in full, fails instead.
+#define WINE_TESTS_REQUIRED()                                                                                   \
+    do {                                                                                                        \
+        const QString unavailable = WinePrefix::unavailableReason();                                            \
+        if (!unavailable.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true"))                      \
+            QFAIL(qPrintable(unavailable));                                                                     \
+        if (!unavailable.isEmpty())                                                                             \
+            QSKIP(qPrintable(unavailable));                                                                     \
+    } while (false)
