@@ -2,7 +2,7 @@
 
 #include "AppVersion.h"
 #include "Console.h"
-#include "InstanceAddress.h"
+#include "UserLocalServer.h"
 #include "MessageLog.h"
 #include "Probe.h"
 #include "ProbeReport.h"
@@ -54,7 +54,7 @@ int Command::run(const CommandLine::Options &options, int &argc, char **argv)
     report.version = QCoreApplication::applicationVersion();
     // Without a private socket folder no wizard can run either: the address stays empty.
     QString noSocketFolder;
-    const QString wizardAddress = InstanceAddress::forName(QSingleApplication::serverName(), &noSocketFolder);
+    const QString wizardAddress = UserLocalServer::address(QSingleApplication::serverName(), &noSocketFolder);
     Probe::run(wizardAddress, VersionPolicy::settingsPath(), report);
     const int code = report.exitCode();
     qInfo().noquote() << QStringLiteral("probe: exit code %1").arg(code);

@@ -1,9 +1,8 @@
 #include "QSingleApplication.h"
 
-#include "InstanceAddress.h"
+#include "UserLocalServer.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTextStream>
@@ -23,7 +22,7 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
 {
     setIdentity();
     QString problem;
-    const QString address = InstanceAddress::forName(serverName(), &problem);
+    const QString address = UserLocalServer::address(serverName(), &problem);
     if (address.isEmpty()) {
         qCritical().noquote() << QStringLiteral("Upvane cannot start: no private folder for its sockets: %1").arg(problem);
         m_canRun = false;
@@ -44,16 +43,10 @@ QSingleApplication::QSingleApplication(int &argc, char **argv)
         return;
     }
 
-    m_localServer = new QLocalServer(this);
     // Only this user's later starts may hand over to this instance.
-    m_localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    m_localServer = new QLocalServer(this);
     connect(m_localServer, &QLocalServer::newConnection, this, &QSingleApplication::newLocalConnection);
-    if (!m_localServer->listen(address)) {
-        if (m_localServer->serverError() == QAbstractSocket::AddressInUseError && QFile::exists(address)) {
-            QFile::remove(address);
-            m_localServer->listen(address);
-        }
-    }
+    UserLocalServer::listen(*m_localServer, address);
 }
 
 void QSingleApplication::setIdentity()

@@ -9,7 +9,7 @@ class RunningInstance
 {
 public:
     // True when something listens at the single-instance address `address`
-    // (InstanceAddress::forName). Linux: the socket file there belongs to a
+    // (UserLocalServer::address). Linux: the socket file there belongs to a
     // listening socket (the kernel's socket diagnostics); a file left behind by a
     // program that died does not count. Windows: a pipe of that name exists.
     // False when it cannot be told: never fails.

@@ -1,24 +1,15 @@
 #include "AppVersion.h"
 #include "Command.h"
 #include "CommandLine.h"
-#include "LogFolder.h"
 #include "MessageLog.h"
-#include "ProcessInfo.h"
 #include "QSingleApplication.h"
-#include "UpgradeEventFilter.h"
-#include "VersionPolicy.h"
-#include "VersionText.h"
 #include "WindowRaiser.h"
-#include "fileIo.h"
-#include "hidEnumerate.h"
+#include "WizardServices.h"
 
-#include <QAbstractEventDispatcher>
 #include <QIcon>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
-#include <QSettings>
 #include <QUrl>
 
 int main(int argc, char *argv[])
@@ -43,35 +34,10 @@ int main(int argc, char *argv[])
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
 
     QQmlApplicationEngine engine;
-
-    // The services QML reaches by name; destroyed before the engine.
-    fileIo io;
-    ProcessInfo process;
-    UpgradeEventFilter event;
-    event.setProgram(process.upgradeProgram());   // its reports alone are taken
-    engine.rootContext()->setContextProperty(QStringLiteral("event"), &event);
-    engine.rootContext()->setContextProperty(QStringLiteral("io"), &io);
-    engine.rootContext()->setContextProperty(QStringLiteral("process"), &process);
-    LogFolder logFolder(MessageLog::folder());
-    engine.rootContext()->setContextProperty(QStringLiteral("logFolder"), &logFolder);
-
-    qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
-    QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);
-
+    WizardServices services(MessageLog::folder());   // destroyed before the engine
     AppVersion::apply();
-    engine.rootContext()->setContextProperty(QStringLiteral("ap_ver"),
-                                             VersionText::shortVersion(QCoreApplication::applicationVersion()));
-
+    services.expose(engine);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico")));
-
-    // The versions this upgrade brings are read before the policy keys are repaired.
-    QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // destroyed first: writes the defaults
-    VersionPolicy::useUtf8(config);
-    const QString firmwareVersion = config.value(QStringLiteral("deviceFW_Ver")).toString();
-    const QString microcodeVersion = config.value(QStringLiteral("u_Code_Ver")).toString();
-    VersionPolicy::repairSettings(config);
-    engine.rootContext()->setContextProperty(QStringLiteral("FWVer"), firmwareVersion);
-    engine.rootContext()->setContextProperty(QStringLiteral("CodeVer"), microcodeVersion);
 
     if (app.isRunning())
         return 0;   // the running instance has been told and raises its window

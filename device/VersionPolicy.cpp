@@ -1,6 +1,7 @@
 #include "VersionPolicy.h"
 
-#include <QCoreApplication>
+#include "ProgramFolder.h"
+
 #include <QSettings>
 #include <QStringList>
 
@@ -31,7 +32,7 @@ namespace VersionPolicy {
 
 QString settingsPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    return ProgramFolder::path() + QStringLiteral("/config.ini");
 }
 
 void useUtf8(QSettings &settings)

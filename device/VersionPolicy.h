@@ -15,7 +15,7 @@ class QSettings;
 // Nothing here ever deletes a key or rewrites a key that holds a valid value.
 namespace VersionPolicy {
 
-// The settings file: QCoreApplication::applicationDirPath() + "/config.ini".
+// The settings file: ProgramFolder::path() + "/config.ini".
 QString settingsPath();
 
 // Makes `settings` (an IniFormat QSettings on settingsPath(), no group) read and

@@ -1,10 +1,10 @@
 #include "ProcessInfo.h"
 
 #include "AppDataFolder.h"
+#include "ProgramFolder.h"
 #include "SystemPrograms.h"
 #include "UpgradeProgram.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QProcess>
@@ -86,7 +86,7 @@ void ProcessInfo::start_Upgrade()
 
 bool ProcessInfo::openReport(QString name)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Report");
+    const QString folder = ProgramFolder::path() + QStringLiteral("/Report");
     const QString path = folder + QLatin1Char('/') + name;
     if (!QFile::exists(path)) {
         qWarning().noquote() << QStringLiteral("Does not exits: ") + path;

@@ -1,7 +1,7 @@
 #include "StatusChannel.h"
 
-#include "SocketFolder.h"
 #include "StatusFrame.h"
+#include "UserLocalServer.h"
 
 #include <QDebug>
 #include <QLocalServer>
@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 namespace {
+
+const QString kName = QStringLiteral("upvane-status");
 
 // The peer's process and whether it runs as this user, from the credentials the
 // kernel recorded when it connected.
@@ -30,17 +32,13 @@ void peerCredentials(const QLocalSocket *socket, qint64 *pid, bool *sameUser)
 
 QString StatusChannel::address()
 {
-    const QString folder = SocketFolder::path();
-    if (folder.isEmpty())
-        return QString();
-    return folder + QStringLiteral("/upvane-status");
+    return UserLocalServer::address(kName);
 }
 
 StatusChannel::StatusChannel(QObject *parent)
     : QObject(parent)
     , m_server(new QLocalServer(this))
 {
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     m_server->setMaxPendingConnections(MaxPeers);
     connect(m_server, &QLocalServer::newConnection, this, &StatusChannel::acceptPeers);
     listen();
@@ -68,26 +66,22 @@ void StatusChannel::setGate(Gate gate)
 void StatusChannel::listen()
 {
     QString problem;
-    if (SocketFolder::path(&problem).isEmpty()) {
+    const QString name = UserLocalServer::address(kName, &problem);
+    if (name.isEmpty()) {
         qWarning().noquote() << QStringLiteral("Status channel does not listen: no private folder for it: %1").arg(problem);
         return;
     }
-    const QString name = address();
-    // Listening would take the name away from a tool that serves it already (a
-    // later instance starts up while the first runs). Connecting is answered or
-    // refused at once: there is no network in between.
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.state() != QLocalSocket::UnconnectedState) {
+    // A later instance that starts up while the first runs leaves the name to it.
+    switch (UserLocalServer::listen(*m_server, name)) {
+    case UserLocalServer::Listen::Listening:
+        break;
+    case UserLocalServer::Listen::ServedElsewhere:
         qWarning().noquote() << QStringLiteral("Status channel does not listen: %1 is served by another program").arg(name);
-        return;
-    }
-    if (!m_server->listen(name) && m_server->serverError() == QAbstractSocket::AddressInUseError) {
-        QLocalServer::removeServer(name);   // left over by a tool that ended without closing
-        m_server->listen(name);
-    }
-    if (!m_server->isListening())
+        break;
+    case UserLocalServer::Listen::Failed:
         qWarning().noquote() << QStringLiteral("Status channel does not listen at %1: %2").arg(name, m_server->errorString());
+        break;
+    }
 }
 
 void StatusChannel::acceptPeers()

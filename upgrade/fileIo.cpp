@@ -1,8 +1,8 @@
 #include "fileIo.h"
 
 #include "AppDataFolder.h"
+#include "ProgramFolder.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -88,7 +88,7 @@ void fileIo::write()
 QString fileIo::loadSettings(QString groupName, QString titleName)
 {
     Q_UNUSED(titleName)
-    QSettings settings(QCoreApplication::applicationDirPath() + QStringLiteral("/data.ini"), QSettings::IniFormat);
+    QSettings settings(ProgramFolder::path() + QStringLiteral("/data.ini"), QSettings::IniFormat);
     settings.setIniCodec("UTF8");
     settings.beginGroup(groupName);
     QStringList values;
@@ -100,7 +100,7 @@ QString fileIo::loadSettings(QString groupName, QString titleName)
 
 QString fileIo::getAppPath()
 {
-    return QCoreApplication::applicationDirPath();
+    return ProgramFolder::path();
 }
 
 bool fileIo::copyFile(QString srcPath)

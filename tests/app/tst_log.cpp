@@ -1,6 +1,6 @@
 // The log file: its lines, its rotation, the handler in this process, and the
 // real program writing it (or carrying on without it).
-#include "../common/ProgramEnvironment.h"
+#include "TestWorld.h"
 #include "LogFile.h"
 #include "LogLine.h"
 #include "MessageLog.h"
@@ -117,8 +117,8 @@ private slots:
     // The real program: the log in the application-data folder, with the pages.
     void programWritesItsLog()
     {
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QProcess wizard;
         env.prepare(wizard);
         wizard.start();
@@ -130,8 +130,8 @@ private slots:
 
     void programRunsWithoutItsLog()
     {
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QVERIFY(QDir().mkpath(env.appDataDir()));
         QFile blocker(env.appDataDir() + QStringLiteral("/logs"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));

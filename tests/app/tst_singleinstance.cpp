@@ -1,5 +1,5 @@
 // The single-instance guard, seen from real processes of the real program.
-#include "../common/ProgramEnvironment.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +21,7 @@ bool isSocket(const QString &path)
 class FirstInstance
 {
 public:
-    explicit FirstInstance(const ProgramEnvironment &env)
+    explicit FirstInstance(const TestWorld &env)
     {
         env.prepare(process);
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -54,7 +54,7 @@ public:
 };
 
 // Starts a later instance and waits for it to end; returns its exit code or -1.
-int runLater(const ProgramEnvironment &env, const QStringList &args, QString *log = nullptr)
+int runLater(const TestWorld &env, const QStringList &args, QString *log = nullptr)
 {
     QProcess later;
     env.prepare(later, args);
@@ -95,8 +95,8 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, logged);
         QFETCH(bool, leftOverFile);
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         if (leftOverFile) {
             QFile stale(env.serverSocket());
             QVERIFY(stale.open(QIODevice::WriteOnly));
@@ -114,8 +114,8 @@ private slots:
 
     void quickSuccessionIsServedOnceEach()
     {
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         FirstInstance first(env);
         first.process.start();
         QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
@@ -142,8 +142,8 @@ private slots:
     {
         // Someone else's instance, listening where a bare server name would land
         // in the shared temporary folder.
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QTemporaryDir shared;
         QLocalServer foreign;
         const QString sharedName = shared.path() + QStringLiteral("/VELMVELM Upvane");
@@ -186,8 +186,8 @@ private slots:
     {
         QFETCH(QString, runtime);
         QFETCH(bool, fallbackTaken);
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QTemporaryDir shared;
         QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777)));
         const QString own = shared.path() + QStringLiteral("/upvane-") + QString::number(geteuid());

@@ -1,25 +1,36 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 
-// Reading and writing the small text files of the tests and of the test equipment's records.
+// Reading and writing the small files of the tests and of the test equipment's records.
 namespace TextFiles {
+
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 inline bool write(const QString &path, const QString &text)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
+    return write(path, text.toUtf8());
 }
 
-// The file's non-empty lines; none when it cannot be read.
-inline QStringList lines(const QString &path)
+// The file's bytes; none when it cannot be read.
+inline QByteArray contents(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file's non-empty lines, NULs kept; none when it cannot be read.
+inline QStringList lines(const QString &path)
+{
+    const QByteArray bytes = contents(path);
+    return QString::fromUtf8(bytes.constData(), bytes.size()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // The index of the first entry at or after `from` that starts with `prefix`, or -1.

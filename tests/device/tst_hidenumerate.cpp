@@ -79,7 +79,7 @@ private slots:
     void init()
     {
         FakeHid::reset();
-        QFile::remove(DeviceTest::configPath());
+        QFile::remove(VersionPolicy::settingsPath());
         DeviceTest::captureMessages();
     }
 
@@ -196,7 +196,7 @@ private slots:
             QCOMPARE(actual[key].userType(), record[key].userType());
         QCOMPARE(actual, record);
         // the policy wrote its defaults to the program folder's config.ini
-        QSettings settings(DeviceTest::configPath(), QSettings::IniFormat);
+        QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
         QVERIFY(settings.contains("needUp4k") && settings.contains("compareStatus"));
     }
 

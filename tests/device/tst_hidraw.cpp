@@ -64,7 +64,7 @@ private slots:
     }
     void init()
     {
-        QFile::remove(DeviceTest::configPath());
+        QFile::remove(VersionPolicy::settingsPath());
         DeviceTest::captureMessages();
     }
 

@@ -1,7 +1,9 @@
-// HidSocket as QML sees it: created from "com.velm.HID" 1.0, its invokables
-// called from QML, hidFinished seen by a QML handler, devlist in a binding.
+// HidSocket as QML sees it, registered by the program's own wiring: created from
+// "com.velm.HID" 1.0, its invokables called from QML, hidFinished seen by a QML
+// handler, devlist in a binding.
 #include "DeviceTest.h"
 #include "FakeHid.h"
+#include "WizardServices.h"
 #include "hidEnumerate.h"
 
 #include <QQmlComponent>
@@ -18,13 +20,14 @@ private slots:
 
 void TestHidSocketQml::fromQml()
 {
-    qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
     Rt48px::DeviceConfig mute;
     mute.kind = Rt48px::Kind::Mute;
     FakeHid::addDevice(mute);
     const int device = FakeHid::addDevice();
 
     QQmlEngine engine;
+    WizardServices services(QDir::tempPath());
+    services.expose(engine);
     QQmlComponent component(&engine);
     component.setData(R"(
         import QtQml 2.15

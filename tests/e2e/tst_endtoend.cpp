@@ -2,8 +2,8 @@
 // the emulated RT48PX presented to the unmodified hidapi-hidraw library through
 // umockdev, the stand-in upgrade programs in upgradefile/, and real clicks.
 #include "../common/CoverWindow.h"
-#include "../common/ProgramEnvironment.h"
-#include "../common/TextFiles.h"
+#include "TestWorld.h"
+#include "TextFiles.h"
 #include "WizardWalker.h"
 
 #include <QGuiApplication>
@@ -23,10 +23,9 @@ class WizardRun
 public:
     WizardRun(const QStringList &devices, const QMap<QString, QString> &environment, const QString &config)
     {
-        env.installProgram(UPVANE_PROGRAM_DIR);
+        env.installProgram();
         TextFiles::write(env.programDir() + QStringLiteral("/config.ini"), config);
         QProcessEnvironment processEnv = env.environment(false);
-        processEnv.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), recordFile());
         for (auto it = environment.begin(); it != environment.end(); ++it)
             processEnv.insert(it.key(), it.value());
         QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"), transcriptFile()};
@@ -49,7 +48,7 @@ public:
         }
     }
     QString transcriptFile() const { return env.path(QStringLiteral("transcript.txt")); }
-    QString recordFile() const { return env.path(QStringLiteral("upgrader.txt")); }
+    QString recordFile() const { return env.recordPath(); }
     // The payloads the program sent, in order ("send" lines of the transcript).
     QStringList sent() const
     {
@@ -62,7 +61,7 @@ public:
         return packets;
     }
 
-    ProgramEnvironment env;
+    TestWorld env;
     QProcess process;
 };
 

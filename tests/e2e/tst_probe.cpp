@@ -1,7 +1,7 @@
 // upvane --probe, the real program: the emulated devices reach the unmodified
 // hidapi-hidraw through the umockdev harness; the JSON is checked against the
 // schema in docs/ with a real validator.
-#include "../common/ProgramEnvironment.h"
+#include "TestWorld.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,7 +19,7 @@ struct Run
 
 // Runs the program copy with `arguments`, under the device harness when
 // `devices` are given.
-Run runProgram(const ProgramEnvironment &env, const QStringList &arguments, const QStringList &devices = {})
+Run runProgram(const TestWorld &env, const QStringList &arguments, const QStringList &devices = {})
 {
     QProcess process;
     env.prepare(process, arguments);
@@ -146,8 +146,8 @@ private slots:
         QFETCH(QString, error);
         QFETCH(bool, hint);
 
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         const QString configPath = env.programDir() + QStringLiteral("/config.ini");
         if (config == QLatin1String("<folder>")) {
             QVERIFY(QDir().mkpath(configPath));
@@ -197,8 +197,8 @@ private slots:
 
     void logNamesOnlyTheRt48pxInFull()
     {
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QCOMPARE(runProgram(env, {QStringLiteral("--probe")}, {kMouse, QStringLiteral("microcode=V1R1103"), kForeign}).exitCode, 0);
         const QString log = readAll(env.appDataDir() + QStringLiteral("/logs/upvane.log"));
         QVERIFY2(log.contains(QLatin1String(
@@ -214,8 +214,8 @@ private slots:
 
     void refusesWhileTheWizardRuns()
     {
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         QProcess wizard;
         env.prepare(wizard);
         wizard.setProcessChannelMode(QProcess::MergedChannels);
@@ -270,8 +270,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        ProgramEnvironment env;
-        QVERIFY(env.installProgram(UPVANE_PROGRAM_DIR));
+        TestWorld env;
+        QVERIFY(env.installProgram());
         const Run run = runProgram(env, arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : QString::fromUtf8(run.out).startsWith(out), run.out.constData());

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "LogFolder.h"
-#include "ProcessInfo.h"
-#include "UpgradeEventFilter.h"
-#include "fileIo.h"
-#include "hidEnumerate.h"
+#include "AppVersion.h"
+#include "TestWorld.h"
+#include "TextFiles.h"
+#include "WizardServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,38 +15,33 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// A private world for a wizard test program, made before the application object:
-// its own home, data, config and runtime folders (so the application-data folder
-// and the status channel's socket are the test's own) and the wizard's identity.
-struct WizardTestEnvironment
+// Makes `world` a wizard's: the stand-in upgrade programs, and a config.ini whose
+// micro-code policy asks for the micro-code stage below 1.1.104.
+inline bool furnishForWizard(const TestWorld &world)
 {
-    WizardTestEnvironment()
-    {
-        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-            const QString path = dir.filePath(QLatin1String(name));
-            QDir().mkpath(path);
-            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            qputenv(name, QFile::encodeName(path));
-        }
-        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
-        QCoreApplication::setOrganizationName(QStringLiteral("VELM"));
-        QCoreApplication::setApplicationName(QStringLiteral("VELM Upvane"));
-    }
+    return world.addUpgradePrograms()
+           && TextFiles::write(world.programDir() + QStringLiteral("/config.ini"),
+                               QByteArray("[General]\ndeviceFW_Ver=1.1.107\nu_Code_Ver=1.1.104\nneedUp4k=1.1.104\n"
+                                          "compareStatus=true\n"));
+}
 
-    QTemporaryDir dir;
-};
-
+// A wizard test program runs in a world of its own, made before the application
+// object; each test may make another inside it.
 #define WIZARD_TEST_MAIN(TestClass) \
     int main(int argc, char *argv[]) \
     { \
-        WizardTestEnvironment environment; \
+        TestWorld world; \
+        if (!furnishForWizard(world)) \
+            return 1; \
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software); \
         QApplication app(argc, argv); \
+        AppVersion::apply(); \
         TestClass test; \
-        return environment.dir.isValid() ? QTest::qExec(&test, argc, argv) : 1; \
+        return world.isValid() ? QTest::qExec(&test, argc, argv) : 1; \
     }
 
-// The real main.qml with the real native objects, wired as the program wires
-// them, shown and exposed; plus access to the root's state, functions and items.
+// The real main.qml with the program's own wiring of the native objects, shown
+// and exposed; plus access to the root's state, functions and items.
 class Wizard
 {
 public:
@@ -64,17 +58,11 @@ public:
 
     Wizard()
     {
-        static const int registered = qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
-        Q_UNUSED(registered)
-        event.setProgram(process.upgradeProgram());
         QObject::connect(&engine, &QQmlApplicationEngine::warnings, [this](const QList<QQmlError> &list) {
             for (const QQmlError &error : list)
                 warnings << error.toString();
         });
-        engine.rootContext()->setContextProperties(
-            {{"event", QVariant::fromValue<QObject *>(&event)}, {"io", QVariant::fromValue<QObject *>(&io)},
-             {"process", QVariant::fromValue<QObject *>(&process)}, {"ap_ver", "1.1.107"}, {"FWVer", "1.1.107"},
-             {"CodeVer", "1.1.104"}, {"logFolder", QVariant::fromValue<QObject *>(&logFolder)}});
+        services.expose(engine);
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         if (!engine.rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
@@ -119,10 +107,7 @@ public:
     }
 
     QQmlApplicationEngine engine;
-    fileIo io;
-    ProcessInfo process;
-    UpgradeEventFilter event;
-    LogFolder logFolder{QDir::tempPath()};
+    WizardServices services{QDir::tempPath()};
     QQuickWindow *window = nullptr;
     QStringList warnings;
     QSignalSpy quitSpy{&engine, &QQmlEngine::quit};

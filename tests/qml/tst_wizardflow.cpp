@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLocalSocket>
-#include <QScopeGuard>
 
 namespace {
 
@@ -49,23 +48,11 @@ class tst_WizardFlow : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TestWorld> m_world;   // a new one each test: hung programs of the last write on
     std::unique_ptr<Wizard> m_wizard;
-    std::unique_ptr<QTemporaryDir> m_records;   // a new one each test: hung programs of the last write on
 
-    QString recordFile() const { return m_records->filePath(QStringLiteral("record")); }
-    // The stand-in's record: the values of `key` in order, or every line.
-    QStringList recorded(const QString &key = QString()) const
-    {
-        QFile file(recordFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList found;
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            if (key.isNull() || line.startsWith(key + QLatin1Char(' ')))
-                found << (key.isNull() ? line : line.mid(key.size() + 1));
-        }
-        return found;
-    }
+    QString recordFile() const { return m_world->recordPath(); }
+    QStringList recorded(const QString &key = QString()) const { return m_world->recorded(key); }
 
     // The stage-3 device found; the firmware stage starts as its Confirm starts it.
     void toFirmwareStage()
@@ -87,28 +74,20 @@ class tst_WizardFlow : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        const QString folder = QCoreApplication::applicationDirPath();
-        QVERIFY2(QFile::exists(folder + QStringLiteral("/upgradefile/RT48PX.exe")), "no stand-in upgrade programs");
-        QFile config(folder + QStringLiteral("/config.ini"));
-        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        config.write("[General]\ndeviceFW_Ver=1.1.107\nu_Code_Ver=1.1.104\nneedUp4k=1.1.104\ncompareStatus=true\n");
-    }
-
     void init()
     {
         FakeHid::reset();
-        m_records = std::make_unique<QTemporaryDir>();
-        qputenv("UPVANE_UPGRADER_RECORD", QFile::encodeName(recordFile()));
+        m_world = std::make_unique<TestWorld>();
+        QVERIFY(furnishForWizard(*m_world));
         m_wizard = std::make_unique<Wizard>();
         QVERIFY(m_wizard->window);
     }
 
     void cleanup()
     {
-        const QStringList warnings = m_wizard->warnings;
+        const QStringList warnings = m_wizard ? m_wizard->warnings : QStringList();
         m_wizard.reset();
+        m_world.reset();
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
     }
 
@@ -137,12 +116,12 @@ private slots:
         QVERIFY(wizard.window->isVisible());
 
         QTRY_COMPARE_WITH_TIMEOUT(recorded(QStringLiteral("reply")), (QStringList{DevicePath + '|', "0|"}), Search);
-        const QVariantMap taken = wizard.event.result();
-        QSignalSpy impostorReports(wizard.event.findChild<StatusChannel *>(), &StatusChannel::refused);
+        const QVariantMap taken = wizard.services.event.result();
+        QSignalSpy impostorReports(wizard.services.event.findChild<StatusChannel *>(), &StatusChannel::refused);
         impostor.write(StatusFrame::encode(4711, "3"));
         impostor.write(StatusFrame::encode(4711, "1"));
         QTRY_COMPARE_WITH_TIMEOUT(impostorReports.count(), 2, Search);
-        QCOMPARE(wizard.event.result(), taken);   // nothing of it will be published
+        QCOMPARE(wizard.services.event.result(), taken);   // nothing of it will be published
         QCOMPARE(wizard.progress(), 90);
 
         QVERIFY(QFile(go).open(QIODevice::WriteOnly));
@@ -201,9 +180,8 @@ private slots:
         QFETCH(QString, missing);
         QFETCH(bool, microcodePath);
         Wizard &wizard = *m_wizard;
-        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/upgradefile/") + missing;
-        QVERIFY(QFile::rename(program, program + QStringLiteral(".away")));
-        const auto restore = qScopeGuard([&] { QFile::rename(program + QStringLiteral(".away"), program); });
+        const QString program = m_world->programDir() + QStringLiteral("/upgradefile/") + missing;
+        QVERIFY(QFile::remove(program));
         Rt48px::DeviceConfig config;
         config.microcode = microcodePath ? "V1R1103" : "V1R1104";
         const int device = FakeHid::addDevice(config);
@@ -222,7 +200,6 @@ private slots:
     {
         m_wizard.reset();
         QVERIFY(QDir().mkpath(StatusChannel::address()));
-        const auto remove = qScopeGuard([] { QDir(StatusChannel::address()).removeRecursively(); });
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Status channel does not listen at ")));
         m_wizard = std::make_unique<Wizard>();
         QVERIFY(m_wizard->window);
@@ -247,7 +224,7 @@ private slots:
         QFETCH(QByteArray, scenario);
         QFETCH(bool, fails);
         qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", scenario + " hang");
-        QSignalSpy reports(&m_wizard->event, &UpgradeEventFilter::statusChanged);
+        QSignalSpy reports(&m_wizard->services.event, &UpgradeEventFilter::statusChanged);
         toFirmwareStage();
         QTRY_COMPARE_WITH_TIMEOUT(reports.count(), scenario.count(' ') + 1, Search);
         if (fails) {
@@ -259,44 +236,39 @@ private slots:
         }
     }
 
-    // The failing open: confirmFailureAndRestart.
-    void failingCallReachesTheFailurePage_data()
+    // A failing call of a stage reaches the failure page and starts no upgrade
+    // program. (The failing open: confirmFailureAndRestart.)
+    void failingConfirmationFailsStage2()
     {
-        QTest::addColumn<QString>("failing");
-        QTest::newRow("0xFF confirmation") << QStringLiteral("0xff");
-        QTest::newRow("copy") << QStringLiteral("copy");
-        QTest::newRow("start") << QStringLiteral("start");
-    }
-
-    void failingCallReachesTheFailurePage()
-    {
-        QFETCH(QString, failing);
-        Wizard &wizard = *m_wizard;
-        Double refusing;
-        const QString copy = wizard.io.get_userappdata_path() + QStringLiteral("/upgrade.exe");
-        if (failing == QLatin1String("0xff")) {
-            const int device = addOldDevice();
-            FakeHid::device(device).config().failStep = Rt48px::Step::Confirmation;
-            FakeHid::device(device).config().fault = Rt48px::Fault::Empty;
-            wizard.set("firstSearch", 0);
-            wizard.set("step", 1);
-            wizard.call("searchDevice");
-            QCOMPARE(wizard.integer("step"), 2);
-            wizard.call("upgrade_4k");
-        } else {
-            if (failing == QLatin1String("copy")) {   // a folder where the copy belongs
-                QFile::remove(copy);
-                QVERIFY(QDir().mkpath(copy + QStringLiteral("/keep")));
-            } else {
-                wizard.engine.rootContext()->setContextProperty(QStringLiteral("process"), &refusing);
-            }
-            wizard.set("step", 3);
-            wizard.call("upgrade_device");
-        }
+        const int device = addOldDevice();
+        FakeHid::device(device).config().failStep = Rt48px::Step::Confirmation;
+        FakeHid::device(device).config().fault = Rt48px::Fault::Empty;
+        m_wizard->set("firstSearch", 0);
+        m_wizard->set("step", 1);
+        m_wizard->call("searchDevice");
+        QCOMPARE(m_wizard->integer("step"), 2);
+        m_wizard->call("upgrade_4k");
         verifyFailurePage();
         QVERIFY2(!QFile::exists(recordFile()), "an upgrade program started");
-        if (failing == QLatin1String("copy"))
-            QVERIFY(QDir(copy).removeRecursively());
+    }
+
+    void failingCopyFailsStage3()
+    {
+        const QString copy = m_wizard->services.io.get_userappdata_path() + QStringLiteral("/upgrade.exe");
+        QVERIFY(QDir().mkpath(copy + QStringLiteral("/keep")));   // a folder where the copy belongs
+        m_wizard->set("step", 3);
+        m_wizard->call("upgrade_device");
+        verifyFailurePage();
+        QVERIFY2(!QFile::exists(recordFile()), "an upgrade program started");
+    }
+
+    void failingStartFailsStage3()
+    {
+        Double refusing;
+        m_wizard->engine.rootContext()->setContextProperty(QStringLiteral("process"), &refusing);
+        m_wizard->set("step", 3);
+        m_wizard->call("upgrade_device");
+        verifyFailurePage();
     }
 
     // The check box and Confirm toggle together; a double click on Confirm acts

@@ -1,7 +1,8 @@
 // The config.ini defaults that the real program applies at start-up, in a
 // program folder of the test's own: in the first instance, in a later one that
 // exits at once, and where the folder cannot be written.
-#include "../common/ProgramEnvironment.h"
+#include "TestWorld.h"
+#include "TextFiles.h"
 
 #include <QtTest>
 
@@ -13,32 +14,26 @@ using Keys = QMap<QString, QString>;
 
 // The real program in its own world; as root it runs as "nobody" when a folder
 // must really be out of its reach.
-class Program : public ProgramEnvironment
+class Program : public TestWorld
 {
 public:
-    Program() { installProgram(UPVANE_PROGRAM_DIR); }
+    Program() { installProgram(); }
     ~Program() { first.kill(); first.waitForFinished(); }
     QString config() const { return programDir() + QStringLiteral("/config.ini"); }
     // The keys as they stand in the file (QSettings' per-process cache could hide a change).
     Keys readConfig() const
     {
         Keys keys;
-        QFile file(config());
-        if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-                if (line.indexOf(QLatin1Char('=')) > 0)
-                    keys.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
-            }
+        for (const QString &line : TextFiles::lines(config())) {
+            if (line.indexOf(QLatin1Char('=')) > 0)
+                keys.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).trimmed());
         }
         return keys;
     }
     // Writes config.ini, or removes it for a null text.
     bool writeConfig(const QByteArray &text) const
     {
-        QFile file(config());
-        if (text.isNull())
-            return !file.exists() || file.remove();
-        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        return text.isNull() ? !QFile::exists(config()) || QFile::remove(config()) : TextFiles::write(config(), text);
     }
 
     bool lockProgramFolder()
@@ -54,7 +49,7 @@ public:
 
     void prepare(QProcess &process, const QStringList &args = {}) const
     {
-        ProgramEnvironment::prepare(process, args);
+        TestWorld::prepare(process, args);
         process.setProcessChannelMode(QProcess::MergedChannels);
         if (asNobody) {
             process.setArguments(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", program()} + args);

@@ -1,7 +1,7 @@
 // fileIo on real files in a temporary world (copyFile is tested with the
-// launcher, in tst_processinfo); loadSettings, which reads beside the program,
-// runs in a probe program copied into a folder of the test's own.
-#include "UpgradeTestWorld.h"
+// launcher, in tst_processinfo); loadSettings reads the world's program folder.
+#include "TestWorld.h"
+#include "TextFiles.h"
 #include "fileIo.h"
 
 #include <QSignalSpy>
@@ -14,7 +14,7 @@ class tst_FileIo : public QObject
 private slots:
     void readAndWriteInANewFolder()
     {
-        UpgradeTestWorld world;
+        TestWorld world;
         const QString file = world.path(QStringLiteral("new/folder/notes.txt"));
         fileIo io;
         QSignalSpy texts(&io, &fileIo::textChanged);
@@ -35,7 +35,7 @@ private slots:
         io.write();
         io.setText(QStringLiteral("line 1\r\nline 2\n"));
         io.write();
-        QCOMPARE(UpgradeTestWorld::contents(file), QByteArray("line 1\r\nline 2\n"));   // replaced whole
+        QCOMPARE(TextFiles::contents(file), QByteArray("line 1\r\nline 2\n"));   // replaced whole
         io.read();
         io.read();
         QCOMPARE(texts.count(), 4);   // also when the text did not change
@@ -59,12 +59,11 @@ private slots:
         QFETCH(QByteArray, ini);
         QFETCH(QString, group);
         QFETCH(QString, expected);
-        UpgradeTestWorld world;
-        const QString dataIni = world.path(QStringLiteral("program/data.ini"));
-        QVERIFY(ini.isNull() || UpgradeTestWorld::writeFile(dataIni, ini));
-        QCOMPARE(QString::fromUtf8(world.probe({QStringLiteral("loadSettings"), group, QStringLiteral("a title")})),
-                 expected);
-        QVERIFY(ini.isNull() || UpgradeTestWorld::contents(dataIni) == ini);   // never written
+        TestWorld world;
+        const QString dataIni = world.programDir() + QStringLiteral("/data.ini");
+        QVERIFY(ini.isNull() || TextFiles::write(dataIni, ini));
+        QCOMPARE(fileIo().loadSettings(group, QStringLiteral("a title")), expected);
+        QVERIFY(ini.isNull() || TextFiles::contents(dataIni) == ini);   // never written
     }
 };
 

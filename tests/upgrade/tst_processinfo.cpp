@@ -6,10 +6,12 @@
 #include "UpgradeEventFilter.h"
 #include "UpgradeProgram.h"
 #include "fileIo.h"
-#include "UpgradeTestWorld.h"
+#include "TestWorld.h"
+#include "TextFiles.h"
 
 #include <signal.h>
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -18,6 +20,7 @@ class tst_ProcessInfo : public QObject
     Q_OBJECT
 
 private slots:
+    // As the wizard does it: the stand-in copied over an earlier copy, then started.
     void openProcess_data()
     {
         QTest::addColumn<int>("mode");
@@ -28,44 +31,56 @@ private slots:
         QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"};
         QTest::newRow("-1: -f") << -1 << QStringList{"-f"};
         QTest::newRow("7: -f") << 7 << QStringList{"-f"};
-        QTest::newRow("no run bit") << 3 << QStringList();   // the start fails: false, nothing runs
-        QTest::newRow("missing") << 3 << QStringList();      // its copy failed and left none
     }
 
     void openProcess()
     {
         QFETCH(int, mode);
         QFETCH(QStringList, arguments);
-        const QLatin1String tag(QTest::currentDataTag());
-        const bool missing = tag == QLatin1String("missing");
-        const bool fails = missing || tag == QLatin1String("no run bit");
-        UpgradeTestWorld world;
+        TestWorld world;
         ProcessInfo process;   // creates the application-data folder
-        // As the wizard does it: copied over an earlier copy, then started.
-        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
-        QVERIFY(UpgradeTestWorld::writeFile(copy, "an earlier copy"));
-        if (missing)
-            QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
-        QCOMPARE(fileIo().copyFile(missing ? world.path(QStringLiteral("gone.exe")) : UpgradeTestWorld::standIn()), !missing);
-        if (tag == QLatin1String("no run bit")) {
-            QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
-                                                                      .arg(QRegularExpression::escape(copy))));
-        } else if (missing) {
-            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
-        }
+        QVERIFY(TextFiles::write(world.appDataDir() + QStringLiteral("/upgrade.exe"), QByteArray("an earlier copy")));
+        QVERIFY(fileIo().copyFile(TestWorld::standIn()));
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
-        QCOMPARE(process.openProcess(QStringLiteral("upgrade.exe"), mode), !fails);
-        QCOMPARE(process.upgradeProgram()->isAwaited(), !fails);
-        if (fails) {
-            QVERIFY(!QFile::exists(world.recordPath()));   // the start is synchronous: nothing ran
-            return;
-        }
+        QVERIFY(process.openProcess(QStringLiteral("upgrade.exe"), mode));
+        QVERIFY(process.upgradeProgram()->isAwaited());
         QTRY_COMPARE_WITH_TIMEOUT(world.recordEnd(), QStringLiteral("exit"), 20000);
         QCOMPARE(world.recorded(QStringLiteral("argument")), arguments);
         QCOMPARE(world.recorded(QStringLiteral("folder")), QStringList{world.appDataDir()});
         QCOMPARE(world.recorded(QStringLiteral("stdout")) + world.recorded(QStringLiteral("stderr")),
                  (QStringList{"/dev/null", "/dev/null"}));
+    }
+
+    // A start that fails is false and leaves nothing awaited; the start is
+    // synchronous, so nothing ran.
+    void openProcessFails_data()
+    {
+        QTest::addColumn<bool>("copied");   // the copy is there but cannot run, or its copy failed and left none
+        QTest::newRow("no run bit") << true;
+        QTest::newRow("missing") << false;
+    }
+
+    void openProcessFails()
+    {
+        QFETCH(bool, copied);
+        TestWorld world;
+        ProcessInfo process;
+        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
+        QVERIFY(TextFiles::write(copy, QByteArray("an earlier copy")));
+        if (copied) {
+            QVERIFY(fileIo().copyFile(TestWorld::standIn()));
+            QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
+                                                                      .arg(QRegularExpression::escape(copy))));
+        } else {
+            QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
+            QVERIFY(!fileIo().copyFile(world.path(QStringLiteral("gone.exe"))));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
+        }
+        qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
+        QVERIFY(!process.openProcess(QStringLiteral("upgrade.exe"), 3));
+        QVERIFY(!process.upgradeProgram()->isAwaited());
+        QVERIFY(!QFile::exists(world.recordPath()));
     }
 
     // The program of the stage, watched: one that ends wholly without its final
@@ -87,13 +102,13 @@ private slots:
     {
         QFETCH(QByteArray, scenario);
         QFETCH(bool, lost);
-        UpgradeTestWorld world;
+        TestWorld world;
         ProcessInfo process;
         UpgradeEventFilter event;
         event.setProgram(process.upgradeProgram());
         QSignalSpy lostSpy(&process, &ProcessInfo::upgradeProgramLost);
         QSignalSpy published(&event, &UpgradeEventFilter::statusChanged);
-        QVERIFY(QFile::copy(UpgradeTestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
+        QVERIFY(QFile::copy(TestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
         qputenv("UPVANE_UPGRADER_SCENARIO", scenario);
         qunsetenv("UPVANE_UPGRADER_HANDLE");
         if (lost)
@@ -131,7 +146,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, found);
-        UpgradeTestWorld world;
+        TestWorld world;
         QProcess program;
         if (!name.isEmpty()) {
             QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), world.path(name)));
@@ -146,7 +161,7 @@ private slots:
 
     void startUpgradeNeverSignals()
     {
-        UpgradeTestWorld world;
+        TestWorld world;
         ProcessInfo process;
         QSignalSpy changes(&process, &ProcessInfo::statusChanged);
         process.start_Upgrade();
@@ -166,24 +181,30 @@ private slots:
     void openReport()
     {
         QFETCH(bool, present);
-        UpgradeTestWorld world;
-        const QString reportDir = world.path(QStringLiteral("program/Report"));
+        TestWorld world;
+        const QString reportDir = world.programDir() + QStringLiteral("/Report");
         const QString report = reportDir + QStringLiteral("/upgrade report.txt");
         QVERIFY(QDir().mkpath(reportDir));
-        QVERIFY(!present || UpgradeTestWorld::writeFile(report, ""));
-        // A desktop opener of our own writes beside itself what it was given and where it ran.
+        QVERIFY(!present || TextFiles::write(report, QByteArray()));
+        // A desktop opener of our own, first in the search path, writes beside
+        // itself what it was given and where it ran.
         const QString opener = world.path(QStringLiteral("bin/xdg-open"));
-        QVERIFY(UpgradeTestWorld::writeFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" \"$PWD\" > \"$0.part\"\n"
-                                                    "mv \"$0.part\" \"$0.txt\"\n"));
+        QVERIFY(QDir().mkpath(world.path(QStringLiteral("bin"))));
+        QVERIFY(TextFiles::write(opener, QByteArray("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" \"$PWD\" > \"$0.part\"\n"
+                                                   "mv \"$0.part\" \"$0.txt\"\n")));
         QVERIFY(QFile::setPermissions(opener, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QCOMPARE(world.probe({QStringLiteral("openReport"), QStringLiteral("upgrade report.txt")}),
-                 present ? QByteArray("true") : ("Does not exits: " + report + "\nfalse").toUtf8());
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(world.path(QStringLiteral("bin:"))) + path);
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+        if (!present)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + report));
+        QCOMPARE(ProcessInfo().openReport(QStringLiteral("upgrade report.txt")), present);
         if (!present) {
             QVERIFY(!QFile::exists(opener + ".txt"));
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + ".txt"), 20000);
-        QCOMPARE(UpgradeTestWorld::contents(opener + ".txt"), QStringLiteral("1\n%1\n%2\n").arg(report, reportDir).toUtf8());
+        QCOMPARE(TextFiles::contents(opener + ".txt"), QStringLiteral("1\n%1\n%2\n").arg(report, reportDir).toUtf8());
     }
 };
 

@@ -8,7 +8,8 @@
 #include "StatusFrame.h"
 #include "UpgradeEventFilter.h"
 #include "UpgradeProgram.h"
-#include "UpgradeTestWorld.h"
+#include "TestWorld.h"
+#include "TextFiles.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -45,10 +46,10 @@ public:
         qputenv("UPVANE_UPGRADER_HANDLE", handle.toUtf8());
         const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
         QFile::remove(copy);
-        return QFile::copy(UpgradeTestWorld::standIn(), copy) && process.openProcess(QStringLiteral("upgrade.exe"), 3);
+        return QFile::copy(TestWorld::standIn(), copy) && process.openProcess(QStringLiteral("upgrade.exe"), 3);
     }
 
-    UpgradeTestWorld world;
+    TestWorld world;
     ProcessInfo process;
     UpgradeEventFilter filter;
     QStringList published;
@@ -63,7 +64,7 @@ public:
         QObject::connect(&channel, &StatusChannel::received, &channel,
                          [this](const QByteArray &bytes, qint32 handle) { received << bytes + ':' + QByteArray::number(handle); });
     }
-    UpgradeTestWorld world;
+    TestWorld world;
     StatusChannel channel;
     QList<QByteArray> received;
 };
@@ -173,7 +174,7 @@ private slots:
         environment.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO"), QStringLiteral("hex:31 hex:33"));
         environment.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), tool.world.path(QStringLiteral("impostor.txt")));
         impostor.setProcessEnvironment(environment);
-        impostor.start(UpgradeTestWorld::standIn(), {QStringLiteral("-f")});
+        impostor.start(TestWorld::standIn(), {QStringLiteral("-f")});
         RawPeer squatter;
         squatter.send(StatusFrame::encode(9, "3"));
         QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 4, 20000);   // early's, squatter's, and the impostor's two
@@ -183,7 +184,7 @@ private slots:
             if (tool.statsu() == QLatin1String("4:9"))
                 tool.filter.sendDeviceInfo(QStringLiteral("0"), 9);
         });
-        QVERIFY(UpgradeTestWorld::writeFile(go, ""));
+        QVERIFY(TextFiles::write(go, QByteArray()));
         QTRY_COMPARE_WITH_TIMEOUT(tool.published, (QStringList{"4:9", "1:9"}), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(tool.world.recorded(QStringLiteral("reply")), QStringList{"0|"}, 20000);
         QCOMPARE(squatter.bytesAvailable(), 0);
@@ -300,7 +301,7 @@ private slots:
 
     void earlierOccupantsOfTheAddress()
     {
-        UpgradeTestWorld world;
+        TestWorld world;
         QFile leftOver(StatusChannel::address());   // as from a tool that ended without closing
         QVERIFY(leftOver.open(QIODevice::WriteOnly));
         StatusChannel first;
@@ -330,7 +331,7 @@ private slots:
     void channelThatCannotListen()
     {
         QFETCH(bool, squatter);
-        UpgradeTestWorld world;
+        TestWorld world;
         QLocalServer server;
         if (squatter)
             QVERIFY(server.listen(StatusChannel::address()));
@@ -340,7 +341,7 @@ private slots:
         UpgradeEventFilter filter;
         ProcessInfo process;
         filter.setProgram(process.upgradeProgram());
-        QVERIFY(QFile::copy(UpgradeTestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
+        QVERIFY(QFile::copy(TestWorld::standIn(), world.appDataDir() + QStringLiteral("/upgrade.exe")));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program not started, the status channel does not listen")));
         QVERIFY(!process.openProcess(QStringLiteral("upgrade.exe"), 3));
         QVERIFY(!QFile::exists(world.recordPath()));

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "LogFolder.h"
+#include "ProcessInfo.h"
+#include "UpgradeEventFilter.h"
+#include "fileIo.h"
+
+class QQmlEngine;
+
+// The native objects main.qml reaches by name, and how they are published to
+// an engine. The program and its tests wire the wizard through here alone.
+// Outlives nothing QML holds: destroy it before the engine that shows them.
+class WizardServices
+{
+public:
+    // The objects; the status filter takes the reports of the launcher's program alone.
+    explicit WizardServices(const QString &logFolder);
+
+    // Publishes "io", "process", "event" and "logFolder", registers HidSocket 1.0
+    // in "com.velm.HID", installs the status filter on the event dispatcher,
+    // publishes "ap_ver" from the application version, then reads config.ini
+    // (ProgramFolder), publishes "FWVer" and "CodeVer" as they stood and repairs
+    // the policy keys. Call once the application object exists. Never fails: a
+    // missing or unreadable config.ini gives empty versions.
+    void expose(QQmlEngine &engine);
+
+    fileIo io;
+    ProcessInfo process;
+    UpgradeEventFilter event;
+    LogFolder logFolder;
+};
