@@ -85,6 +85,58 @@ private:
     }
     QMap<QString, QImage> m_successShots;
 
+    // What the device saw: identification, then the 0xA0 command and the 0xFF
+    // probe only when the micro-code stage runs.
+    static void verifyDeviceSaw(const WizardRun &run, bool microcodeStage)
+    {
+        const QStringList sent = run.sent();
+        const int probe = indexOfPrefix(sent, kProbe);
+        QVERIFY(probe >= 0);
+        QVERIFY(indexOfPrefix(sent, QStringLiteral("82 "), probe) > probe);
+        QVERIFY(indexOfPrefix(sent, kInformationRequest, probe) > probe);
+        const int command = indexOfPrefix(sent, kCommandA0);
+        QCOMPARE(command >= 0, microcodeStage);
+        if (microcodeStage) {
+            // The 0xA0 command goes to the device that answered the identification.
+            const QStringList lines = TextFiles::lines(run.transcriptFile());
+            const auto deviceOf = [&lines](const QString &packet) {
+                for (const QString &line : lines) {
+                    if (line.contains(QLatin1String(" send ")) && line.contains(QStringLiteral(": ") + packet))
+                        return line.section(QLatin1Char(' '), 0, 1);
+                }
+                return QString();
+            };
+            QVERIFY(!deviceOf(kCommandA0).isEmpty());
+            QCOMPARE(deviceOf(kCommandA0), deviceOf(kInformationRequest));
+            // The 0xFF probe of the micro-code stage is the seven-byte one.
+            const bool shortProbe = std::any_of(lines.begin(), lines.end(), [](const QString &line) {
+                return line.contains(QLatin1String("send length 7 ")) && line.endsWith(kProbe);
+            });
+            QVERIFY(shortProbe);
+    }
+    }
+
+    // What the stand-in upgrade programs saw.
+    static void verifyUpgradeProgramsSaw(const WizardRun &run, bool microcodeStage)
+    {
+        const QStringList record = TextFiles::lines(run.recordFile());
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
+        QVERIFY(record.contains(QStringLiteral("argument -f")));
+        QVERIFY(record.contains(QStringLiteral("folder ") + run.env.appDataDir()));
+        const QStringList replies = record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$")));
+        QVERIFY2(!replies.isEmpty(), qPrintable(record.join(QLatin1Char('\n'))));
+        QVERIFY(QFile::exists(run.env.appDataDir() + QStringLiteral("/upgrade.exe")));
+    }
+
+    // config.ini keeps its versions and has gained the policy defaults.
+    static void verifyConfig(const WizardRun &run, const QString &firmware)
+    {
+        QSettings config(run.env.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
+        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
+    }
+
 private slots:
     void upgrade_data()
     {
@@ -135,48 +187,11 @@ private slots:
         for (int i = 1; i < visits.size(); ++i)
             QVERIFY2(visits[i].shot != visits[i - 1].shot, qPrintable(visits[i].label()));
 
-        // What the device saw: identification, then the 0xA0 command and the
-        // 0xFF probe only when the micro-code stage runs.
-        const QStringList sent = run.sent();
-        const int probe = indexOfPrefix(sent, kProbe);
-        QVERIFY(probe >= 0);
-        QVERIFY(indexOfPrefix(sent, QStringLiteral("82 "), probe) > probe);
-        QVERIFY(indexOfPrefix(sent, kInformationRequest, probe) > probe);
-        const int command = indexOfPrefix(sent, kCommandA0);
-        QCOMPARE(command >= 0, microcodeStage);
-        if (microcodeStage) {
-            // The 0xA0 command goes to the device that answered the identification.
-            const QStringList lines = TextFiles::lines(run.transcriptFile());
-            const auto deviceOf = [&lines](const QString &packet) {
-                for (const QString &line : lines) {
-                    if (line.contains(QLatin1String(" send ")) && line.contains(QStringLiteral(": ") + packet))
-                        return line.section(QLatin1Char(' '), 0, 1);
-                }
-                return QString();
-            };
-            QVERIFY(!deviceOf(kCommandA0).isEmpty());
-            QCOMPARE(deviceOf(kCommandA0), deviceOf(kInformationRequest));
-            // The 0xFF probe of the micro-code stage is the seven-byte one.
-            const bool shortProbe = std::any_of(lines.begin(), lines.end(), [](const QString &line) {
-                return line.contains(QLatin1String("send length 7 ")) && line.endsWith(kProbe);
-            });
-            QVERIFY(shortProbe);
-        }
-
-        // What the stand-in upgrade programs saw.
-        const QStringList record = TextFiles::lines(run.recordFile());
-        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
-        QVERIFY(record.contains(QStringLiteral("argument -f")));
-        QVERIFY(record.contains(QStringLiteral("folder ") + run.env.appDataDir()));
-        const QStringList replies = record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$")));
-        QVERIFY2(!replies.isEmpty(), qPrintable(record.join(QLatin1Char('\n'))));
-        QVERIFY(QFile::exists(run.env.appDataDir() + QStringLiteral("/upgrade.exe")));
-
-        // config.ini keeps its versions and has gained the policy defaults.
-        QSettings config(run.env.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
-        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
-        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
+        verifyDeviceSaw(run, microcodeStage);
+        verifyUpgradeProgramsSaw(run, microcodeStage);
+        verifyConfig(run, firmware);
+        if (QTest::currentTestFailed())
+            return;
 
         if (visits.last().page == WizardWalker::Page::Success) {
             // Finish ends the program with exit code 0.

@@ -122,6 +122,36 @@ class tst_WizardScreens : public QObject
 {
     Q_OBJECT
 
+    // The pictures of the page, the title bar's and, past the start page, the footer's logo.
+    static void verifyPictures(const QImage &grabbed, QPoint origin, Pictures pictures, bool withFooter, int scale)
+    {
+        pictures << Picture{"APP_Icon.png", {10, 8}, TitleBar} << Picture{"minimize.png", {916, 0}, TitleBar}
+                 << Picture{"Close.png", {961, 0}, TitleBar};
+        if (withFooter)
+            pictures << Picture{"Logo.png", {48, FooterTop + 33}, Footer};
+        for (const Picture &picture : qAsConst(pictures)) {
+            const double wrong = mismatch(grabbed, origin, picture, scale);
+            QVERIFY2(wrong < 0.02, qPrintable(QStringLiteral("%1 at %2,%3: %4 % of its pixels differ")
+                                                  .arg(picture.image).arg(picture.at.x()).arg(picture.at.y())
+                                                  .arg(wrong * 100, 0, 'f', 1)));
+        }
+    }
+
+    // The failure page's link to the log stays clear of everything else on the page.
+    static void verifyLogLinkClear(const Wizard &wizard, QPoint origin)
+    {
+        auto *logLink = qobject_cast<QQuickItem *>(wizard.pageObject("log_link"));
+        if (!logLink || !logLink->isVisible())
+            return;
+        const QRectF linkArea = logLink->mapRectToScene(logLink->boundingRect());
+        for (const char *other : {"link", "link2", "png"}) {
+            auto *item = qobject_cast<QQuickItem *>(wizard.pageObject(other));
+            QVERIFY(item);
+            QVERIFY2(!linkArea.intersects(item->mapRectToScene(item->boundingRect())), other);
+        }
+        QVERIFY(linkArea.bottom() < origin.y() + FooterTop - 20);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -201,16 +231,7 @@ private slots:
         QVERIFY(!near(shot.pixelColor(origin + QPoint(-2, 2)), TitleBar));
         QVERIFY(!near(shot.pixelColor(origin + QPoint(1001, 2)), TitleBar));
 
-        pictures << Picture{"APP_Icon.png", {10, 8}, TitleBar} << Picture{"minimize.png", {916, 0}, TitleBar}
-                 << Picture{"Close.png", {961, 0}, TitleBar};
-        if (clicks > 0)
-            pictures << Picture{"Logo.png", {48, FooterTop + 33}, Footer};
-        for (const Picture &picture : qAsConst(pictures)) {
-            const double wrong = mismatch(grabbed, origin, picture, scale);
-            QVERIFY2(wrong < 0.02, qPrintable(QStringLiteral("%1 at %2,%3: %4 % of its pixels differ")
-                                                  .arg(picture.image).arg(picture.at.x()).arg(picture.at.y())
-                                                  .arg(wrong * 100, 0, 'f', 1)));
-        }
+        verifyPictures(grabbed, origin, pictures, clicks > 0, scale);
         QSet<QRgb> colours;
         for (int y = Page; y < FooterTop; y += 2)
             for (int x = 0; x < 1000; x += 2)
@@ -229,16 +250,7 @@ private slots:
                                               today.convertToFormat(QImage::Format_RGB32));
             QVERIFY2(changed < 0.001, qPrintable(QStringLiteral("%1 % of the page differs from %2").arg(changed * 100).arg(reference)));
         }
-        if (auto *logLink = qobject_cast<QQuickItem *>(wizard.pageObject("log_link")); logLink && logLink->isVisible()) {
-            // The failure page's link to the log stays clear of everything else on the page.
-            const QRectF linkArea = logLink->mapRectToScene(logLink->boundingRect());
-            for (const char *other : {"link", "link2", "png"}) {
-                auto *item = qobject_cast<QQuickItem *>(wizard.pageObject(other));
-                QVERIFY(item);
-                QVERIFY2(!linkArea.intersects(item->mapRectToScene(item->boundingRect())), other);
-            }
-            QVERIFY(linkArea.bottom() < origin.y() + FooterTop - 20);
-        }
+        verifyLogLinkClear(wizard, origin);
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }
 };
