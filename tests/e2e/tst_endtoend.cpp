@@ -1,7 +1,7 @@
 // The real program, end to end: the unmodified executable in a real X window,
 // the emulated RT48PX presented to the unmodified hidapi-hidraw library through
 // umockdev, the stand-in upgrade programs in upgradefile/, and real clicks.
-#include "../common/CoverWindow.h"
+#include "CoverWindow.h"
 #include "TestWorld.h"
 #include "TextFiles.h"
 #include "WizardWalker.h"
@@ -243,9 +243,7 @@ private slots:
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
 
         CoverWindow cover;
-        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        cover.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(cover.coverScreen());
         QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Unknown; }, 10000));
 
         QProcess later;

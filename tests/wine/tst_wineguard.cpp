@@ -342,9 +342,7 @@ private slots:
         // The probe: refuses with exit code 2, searches nothing, leaves the wizard
         // where it is (behind our cover).
         CoverWindow cover;
-        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        cover.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(cover.coverScreen());
         QVERIFY(walker.waitForPage(Page::Unknown, 10000));
         QProcess probe;
         wizard.wine.prepare(probe, wizard.program(), {QStringLiteral("--probe")});
@@ -406,9 +404,7 @@ private slots:
         // Still frozen: the wizard paints again when it is uncovered.
         QVERIFY(!wizard.record().contains(QStringLiteral("sent 1")));
         CoverWindow cover;
-        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        cover.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(cover.coverScreen());
         QVERIFY(walker.waitForPage(Page::Unknown, 3000));
         cover.hide();
         QVERIFY2(walker.waitFor(atNinety, 3000), "the wizard did not paint while the upgrade program hung");

@@ -286,9 +286,7 @@ private slots:
         QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(wizard.output()));
 
         CoverWindow cover;
-        cover.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        cover.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QVERIFY(cover.coverScreen());
         QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Unknown; }, 10000));
 
         // The second start finds the first through its named pipe, hands over
