@@ -1,8 +1,8 @@
 // compareVersion, and the micro-code decision with its repair of config.ini,
 // against real files in a temporary folder.
+#include "../common/TextFiles.h"
 #include "VersionPolicy.h"
 
-#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,9 +67,7 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("config.ini"));
         QStringList keys{QStringLiteral("compareStatus"), QStringLiteral("needUp4k")};
         if (!config.isNull()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("deviceFW_Ver=V2.0.07\n" + config);
+            QVERIFY(TextFiles::write(path, "deviceFW_Ver=V2.0.07\n" + config));
             keys.insert(1, QStringLiteral("deviceFW_Ver"));
         }
         {
@@ -111,10 +109,7 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("config.ini"));
         const QString plainPath = folder.filePath(QStringLiteral("plain.ini"));
-        for (const QString &target : {path, plainPath}) {
-            QFile out(target);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
-        }
+        QVERIFY(TextFiles::write(path, file) && TextFiles::write(plainPath, file));
         {
             QSettings settings(path, QSettings::IniFormat);
             VersionPolicy::useUtf8(settings);
@@ -131,10 +126,7 @@ private slots:
             QSettings plain(plainPath, QSettings::IniFormat);
             VersionPolicy::repairSettings(plain);
         }
-        QFile written(path);
-        QFile plainWritten(plainPath);
-        QVERIFY(written.open(QIODevice::ReadOnly) && plainWritten.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), plainWritten.readAll());
+        QCOMPARE(TextFiles::contents(path), TextFiles::contents(plainPath));
     }
 };
 
