@@ -2,8 +2,6 @@
 
 #include "FakeHidState.h"
 
-#include <algorithm>
-
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 namespace FakeHid {
@@ -99,15 +97,18 @@ int liveEnumerations()
     return s.liveEnumerations;
 }
 
-std::string describe(const Call &call)
+bool initsBalanced()
 {
-    std::string text = call.function + " device=" + std::to_string(call.device)
-        + " length=" + std::to_string(call.length) + " result=" + std::to_string(call.result);
-    if (!call.bytes.empty())
-        text += " bytes=" + Rt48px::hex(call.bytes.data(), std::min<size_t>(call.bytes.size(), 40));
-    if (!call.reply.empty())
-        text += " reply=" + Rt48px::hex(call.reply.data(), std::min<size_t>(call.reply.size(), 40));
-    return text;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    int unmatched = 0;
+    for (const Call &call : s.calls) {
+        if (call.function == "hid_init")
+            unmatched += call.result == 0 ? 1 : 0;
+        else if (call.function == "hid_exit")
+            --unmatched;
+    }
+    return unmatched == s.openHandles;
 }
 
 }
