@@ -6,6 +6,9 @@
 # On Linux a desktop entry and the icon; on Windows the runtime the program needs
 # beside it, and `cpack` packs the folder into an installer.
 install(FILES app/config.ini DESTINATION .)
+# The stand-ins where they are built: a real Windows package (without
+# UPVANE_WINDOWS_TEST_EQUIPMENT) has none, the maker's programs are put into its
+# upgradefile\ before packing.
 if(TARGET upgrader_rt48px)
     install(DIRECTORY ${UPVANE_PROGRAM_DIR}/upgradefile/ DESTINATION upgradefile USE_SOURCE_PERMISSIONS)
 endif()

@@ -1,4 +1,5 @@
-# Compiler warnings and sanitizers for every target of the project.
+# Compiler warnings and sanitizers for every target of the project; in the
+# fuzzing build the fuzzer's coverage instrumentation too.
 if(MSVC)
     add_compile_options(/W4)
 else()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WizardPlaces.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -16,18 +18,17 @@ class QScreen;
 // screen to tell which page it shows. Test and demo equipment only.
 //
 // The wizard's visible 1000 x 720 rectangle is centred on the screen; every
-// point below is relative to its top-left corner.
+// point below is relative to its top-left corner (WizardPlaces.h).
 class WizardWalker
 {
 public:
     enum class Page { Unknown, Start, Information, Device, Progress, Success, Failure };
     enum class Button { Hidden, Disabled, Enabled };
 
-    static constexpr QPoint StartButton{122, 591};
-    static constexpr QPoint CheckBox{562, 670};
-    static constexpr QPoint ConfirmButton{882, 670};
-    static constexpr QPoint CloseButton{977, 16};
-    static constexpr QPoint MinimiseButton{932, 16};
+    static constexpr QPoint StartButton = WizardPlaces::StartButton;
+    static constexpr QPoint CheckBox = WizardPlaces::CheckBox;
+    static constexpr QPoint ConfirmButton = WizardPlaces::ConfirmButton;
+    static constexpr QPoint CloseButton = WizardPlaces::CloseButton;
 
     // One page as the walk first saw it.
     struct Visit

@@ -34,36 +34,33 @@ void putField(std::vector<unsigned char> &report, size_t at, const std::string &
         report[at + i] = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-bool parseStep(const std::string &name, Step &step)
+// Sets `value` to the one that `name` stands for in `table`; false for a name not in it.
+template <typename Value, size_t N>
+bool lookUp(const std::pair<const char *, Value> (&table)[N], const std::string &name, Value &value)
 {
-    static const std::pair<const char *, Step> steps[] = {
-        {"probe", Step::Probe}, {"probe-reply", Step::ProbeReply}, {"select", Step::Select},
-        {"status", Step::Status}, {"information-request", Step::InformationRequest},
-        {"information", Step::Information}, {"command", Step::Command},
-        {"confirmation", Step::Confirmation}, {"none", Step::None}};
-    for (const auto &entry : steps) {
+    for (const auto &entry : table) {
         if (name == entry.first) {
-            step = entry.second;
+            value = entry.second;
             return true;
         }
     }
     return false;
 }
 
-bool parseFault(const std::string &name, Fault &fault)
-{
-    static const std::pair<const char *, Fault> faults[] = {
-        {"negative", Fault::Negative}, {"short", Fault::Short}, {"empty", Fault::Empty},
-        {"wrong-signature", Fault::WrongSignature}, {"bad-status", Fault::BadStatus},
-        {"zero-ready", Fault::ZeroReady}};
-    for (const auto &entry : faults) {
-        if (name == entry.first) {
-            fault = entry.second;
-            return true;
-        }
-    }
-    return false;
-}
+// The names of the device keys' values.
+const std::pair<const char *, Kind> kKinds[] = {
+    {"rt48px", Kind::Rt48px}, {"mute", Kind::Mute}, {"foreign", Kind::Foreign}};
+
+const std::pair<const char *, Step> kSteps[] = {
+    {"probe", Step::Probe}, {"probe-reply", Step::ProbeReply}, {"select", Step::Select},
+    {"status", Step::Status}, {"information-request", Step::InformationRequest},
+    {"information", Step::Information}, {"command", Step::Command},
+    {"confirmation", Step::Confirmation}, {"none", Step::None}};
+
+const std::pair<const char *, Fault> kFaults[] = {
+    {"negative", Fault::Negative}, {"short", Fault::Short}, {"empty", Fault::Empty},
+    {"wrong-signature", Fault::WrongSignature}, {"bad-status", Fault::BadStatus},
+    {"zero-ready", Fault::ZeroReady}};
 
 bool parseNumber(const std::string &text, int base, long max, long &value)
 {
@@ -129,15 +126,7 @@ Pair applyPair(const std::string &key, const std::string &value, DeviceConfig &c
     bool ok = true;
     long number = 0;
     if (key == "kind") {
-        static const std::pair<const char *, Kind> kinds[] = {
-            {"rt48px", Kind::Rt48px}, {"mute", Kind::Mute}, {"foreign", Kind::Foreign}};
-        ok = false;
-        for (const auto &kind : kinds) {
-            if (value == kind.first) {
-                config.kind = kind.second;
-                ok = true;
-            }
-        }
+        ok = lookUp(kKinds, value, config.kind);
     } else if (key == "path") {
         config.path = value;
     } else if (key == "vid") {
@@ -163,8 +152,8 @@ Pair applyPair(const std::string &key, const std::string &value, DeviceConfig &c
         config.openFails = value == "fails";
     } else if (key == "fail") {
         const size_t colon = value.find(':');
-        ok = parseStep(value.substr(0, colon), config.failStep)
-            && (colon == std::string::npos || parseFault(value.substr(colon + 1), config.fault));
+        ok = lookUp(kSteps, value.substr(0, colon), config.failStep)
+            && (colon == std::string::npos || lookUp(kFaults, value.substr(colon + 1), config.fault));
     } else if (key == "delay-us") {
         ok = setDelay(value, 60000000, 1, config.delay);
     } else if (key == "delay-ms") {
@@ -277,17 +266,14 @@ int EmulatedDevice::sendFeature(const unsigned char *data, size_t length)
         return -1;
     if (m_config.kind == Kind::Scripted)
         return scripted(nullptr, length);
-    if (m_config.kind == Kind::Foreign) {
-        m_probes += data[0] == 0x01 ? 1 : 0;
+    if (m_config.kind == Kind::Foreign)
         return static_cast<int>(length);
-    }
 
     const int taken = static_cast<int>(length);
     switch (data[0]) {
     case 0x01:
         if (faultAt(Step::Probe) || !startsWith(data, length, kProbe, sizeof kProbe))
             return -1;
-        ++m_probes;
         m_probed = true;
         m_selected = m_informationAsked = false;
         return taken;

@@ -95,7 +95,6 @@ public:
 
     // What the device has seen since construction or reset().
     int commandsReceived() const { return m_commands; }
-    int probesReceived() const { return m_probes; }
     // Time actually spent in the configured delays (a sleep may overshoot).
     std::chrono::nanoseconds timeWaited() const { return m_waited; }
     // Forgets the exchange in progress (as after being plugged in again).
@@ -118,7 +117,6 @@ private:
     bool m_selected = false;
     bool m_informationAsked = false;
     int m_commands = 0;
-    int m_probes = 0;
     size_t m_scriptPosition = 0;
     mutable std::chrono::nanoseconds m_waited{0};
 };

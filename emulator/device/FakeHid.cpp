@@ -2,8 +2,6 @@
 
 #include "FakeHidState.h"
 
-#include <algorithm>
-
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 namespace FakeHid {
@@ -99,15 +97,41 @@ int liveEnumerations()
     return s.liveEnumerations;
 }
 
-std::string describe(const Call &call)
+bool initsBalanced()
 {
-    std::string text = call.function + " device=" + std::to_string(call.device)
-        + " length=" + std::to_string(call.length) + " result=" + std::to_string(call.result);
-    if (!call.bytes.empty())
-        text += " bytes=" + Rt48px::hex(call.bytes.data(), std::min<size_t>(call.bytes.size(), 40));
-    if (!call.reply.empty())
-        text += " reply=" + Rt48px::hex(call.reply.data(), std::min<size_t>(call.reply.size(), 40));
-    return text;
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    int unmatched = 0;
+    for (const Call &call : s.calls) {
+        if (call.function == "hid_init")
+            unmatched += call.result == 0 ? 1 : 0;
+        else if (call.function == "hid_exit")
+            --unmatched;
+    }
+    return unmatched == s.openHandles;
+}
+
+}
+
+namespace {
+
+// A feature report either way, recorded with the device's path, the buffer as
+// passed in and, for a read (`reply` set), as the device left it.
+template <typename Exchange>
+int featureReport(const char *function, hid_device *dev, const unsigned char *data, size_t length,
+                  const unsigned char *reply, Exchange exchange)
+{
+    FakeHidState &s = FakeHidState::instance();
+    Lock lock(s.mutex);
+    FakeHid::Call call = FakeHidState::handleCall(function, dev, length, data);
+    FakeHidState::Slot *slot = s.slotOf(dev);
+    if (slot)
+        call.path = slot->device.config().path;
+    call.result = slot ? exchange(slot->device) : -1;
+    if (reply)
+        call.reply.assign(reply, reply + length);
+    s.record(call);
+    return call.result;
 }
 
 }
@@ -192,10 +216,8 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
         if (slot.device.config().path != path)
             continue;
         call.device = static_cast<int>(i);
-        if (slot.present && !slot.device.config().openFails) {
-            handle = new hid_device{static_cast<int>(i), s.generation, nullptr};
-            ++s.openHandles;
-        }
+        if (slot.present && !slot.device.config().openFails)
+            handle = s.open(call.device);
         break;
     }
     call.result = handle ? 1 : 0;
@@ -207,10 +229,7 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
 {
     FakeHidState &s = FakeHidState::instance();
     Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = "hid_close";
-    call.device = dev ? dev->index : -1;
-    s.record(call);
+    s.record(FakeHidState::handleCall("hid_close", dev));
     if (dev && dev->generation == s.generation)
         --s.openHandles;
     if (dev)
@@ -220,40 +239,14 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
 
 int HID_API_EXPORT HID_API_CALL hid_send_feature_report(hid_device *dev, const unsigned char *data, size_t length)
 {
-    FakeHidState &s = FakeHidState::instance();
-    Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = "hid_send_feature_report";
-    call.device = dev ? dev->index : -1;
-    call.length = length;
-    if (data)
-        call.bytes.assign(data, data + length);
-    FakeHidState::Slot *slot = s.slotOf(dev);
-    if (slot)
-        call.path = slot->device.config().path;
-    call.result = slot ? slot->device.sendFeature(data, length) : -1;
-    s.record(call);
-    return call.result;
+    return featureReport("hid_send_feature_report", dev, data, length, nullptr,
+                         [&](Rt48px::EmulatedDevice &device) { return device.sendFeature(data, length); });
 }
 
 int HID_API_EXPORT HID_API_CALL hid_get_feature_report(hid_device *dev, unsigned char *data, size_t length)
 {
-    FakeHidState &s = FakeHidState::instance();
-    Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = "hid_get_feature_report";
-    call.device = dev ? dev->index : -1;
-    call.length = length;
-    if (data)
-        call.bytes.assign(data, data + length);
-    FakeHidState::Slot *slot = s.slotOf(dev);
-    if (slot)
-        call.path = slot->device.config().path;
-    call.result = slot ? slot->device.getFeature(data, length) : -1;
-    if (data)
-        call.reply.assign(data, data + length);
-    s.record(call);
-    return call.result;
+    return featureReport("hid_get_feature_report", dev, data, length, data,
+                         [&](Rt48px::EmulatedDevice &device) { return device.getFeature(data, length); });
 }
 
 HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *)

@@ -82,8 +82,8 @@ std::vector<Call> calls(const std::string &function);
 // Handles opened and not yet closed; enumerations returned and not yet freed.
 int openHandles();
 int liveEnumerations();
-
-// One line per call, bytes as hex: for failure messages.
-std::string describe(const Call &call);
+// Whether hid_init and hid_exit keep step: every successful hid_init has met a
+// hid_exit but for one per handle still open.
+bool initsBalanced();
 
 }

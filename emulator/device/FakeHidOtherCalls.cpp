@@ -16,12 +16,7 @@ int refused(const char *function, hid_device *dev, const unsigned char *data, si
 {
     FakeHidState &s = FakeHidState::instance();
     Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = function;
-    call.device = dev ? dev->index : -1;
-    call.length = length;
-    if (data)
-        call.bytes.assign(data, data + length);
+    FakeHid::Call call = FakeHidState::handleCall(function, dev, length, data);
     call.result = -1;
     s.record(call);
     return -1;
@@ -35,10 +30,7 @@ int deviceString(const char *function, hid_device *dev, std::optional<std::wstri
 {
     FakeHidState &s = FakeHidState::instance();
     Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = function;
-    call.device = dev ? dev->index : -1;
-    call.length = maxlen;
+    FakeHid::Call call = FakeHidState::handleCall(function, dev, maxlen);
     const FakeHidState::Slot *slot = s.slotOf(dev);
     const std::optional<std::wstring> *text = slot && which ? &(slot->device.config().*which) : nullptr;
     call.result = text && *text && string && maxlen > 0 ? 0 : -1;
@@ -73,8 +65,7 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id, unsig
             continue;
         call.device = static_cast<int>(i);
         call.path = config.path;
-        handle = new hid_device{static_cast<int>(i), s.generation, nullptr};
-        ++s.openHandles;
+        handle = s.open(call.device);
     }
     call.result = handle ? 1 : 0;
     s.record(call);
@@ -105,9 +96,7 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device *dev, int)
 {
     FakeHidState &s = FakeHidState::instance();
     Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = "hid_set_nonblocking";
-    call.device = dev ? dev->index : -1;
+    FakeHid::Call call = FakeHidState::handleCall("hid_set_nonblocking", dev);
     call.result = s.slotOf(dev) ? 0 : -1;
     s.record(call);
     return call.result;
@@ -137,9 +126,7 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_get_device_info(hid_devi
 {
     FakeHidState &s = FakeHidState::instance();
     Lock lock(s.mutex);
-    FakeHid::Call call;
-    call.function = "hid_get_device_info";
-    call.device = dev ? dev->index : -1;
+    FakeHid::Call call = FakeHidState::handleCall("hid_get_device_info", dev);
     const FakeHidState::Slot *slot = s.slotOf(dev);
     if (slot && !dev->info)
         dev->info = FakeHidState::makeInfo(slot->device.config());   // owned by the handle, as in hidapi

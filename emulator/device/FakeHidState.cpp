@@ -141,6 +141,24 @@ FakeHidState::Slot *FakeHidState::slotOf(const hid_device *dev)
     return slot->present ? slot : nullptr;
 }
 
+hid_device *FakeHidState::open(int index)
+{
+    ++openHandles;
+    return new hid_device{index, generation, nullptr};
+}
+
+FakeHid::Call FakeHidState::handleCall(const char *function, const hid_device *dev, size_t length,
+                                       const unsigned char *data)
+{
+    FakeHid::Call call;
+    call.function = function;
+    call.device = dev ? dev->index : -1;
+    call.length = length;
+    if (data)
+        call.bytes.assign(data, data + length);
+    return call;
+}
+
 hid_device_info *FakeHidState::makeInfo(const Rt48px::DeviceConfig &config)
 {
     auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));

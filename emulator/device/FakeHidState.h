@@ -47,6 +47,12 @@ struct FakeHidState
     // The slot behind a handle of this generation whose device is present; null
     // for anything else.
     Slot *slotOf(const hid_device *dev);
+    // A new handle to device `index`, counted as open.
+    hid_device *open(int index);
+    // A call on a handle: the function, the handle's device (-1 for none), the
+    // length passed and the bytes passed, where there are any.
+    static FakeHid::Call handleCall(const char *function, const hid_device *dev, size_t length = 0,
+                                    const unsigned char *data = nullptr);
 
     // hidapi's record of a device (calloc'ed, as hid_free_enumeration frees it),
     // and the release of a whole list of them (null is fine).

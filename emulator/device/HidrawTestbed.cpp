@@ -2,6 +2,7 @@
 
 #include <umockdev.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -52,58 +53,19 @@ std::string format(const char *pattern, ...)
     return result;
 }
 
-}
-
-HidrawTestbed::HidrawTestbed(std::vector<Rt48px::DeviceConfig> devices, std::FILE *transcript)
-    : m_transcript(transcript)
+// One plugged device as umockdev takes it: the udev records of the USB device,
+// its interface, the HID device and the hidraw node, parents first (each
+// record's parent must already be in the testbed), and the sysfs paths of the
+// USB device (its removal removes the rest) and of the hidraw node.
+struct SysfsRecords
 {
-    for (Rt48px::DeviceConfig &config : devices)
-        m_devices.push_back({Rt48px::EmulatedDevice(std::move(config)), {}, {}});
-    m_testbed = umockdev_testbed_new();
-    m_handler = umockdev_ioctl_base_new();
-    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&HidrawTestbed::onIoctl), this);
-}
+    std::string text;
+    std::string usbPath;
+    std::string hidrawPath;
+};
 
-HidrawTestbed::~HidrawTestbed()
+SysfsRecords sysfsRecords(const Rt48px::DeviceConfig &config, unsigned usb, unsigned hidraw)
 {
-    for (const Node &node : m_nodes)
-        umockdev_testbed_detach_ioctl(m_testbed, node.devnode.c_str(), nullptr);
-    g_object_unref(m_handler);
-    g_object_unref(m_testbed);
-}
-
-std::string HidrawTestbed::rootDir() const
-{
-    gchar *dir = umockdev_testbed_get_root_dir(m_testbed);
-    std::string result(dir);
-    g_free(dir);
-    return result;
-}
-
-std::string HidrawTestbed::node(size_t index) const
-{
-    return index < m_devices.size() ? m_devices[index].devnode : std::string();
-}
-
-bool HidrawTestbed::plugAll(std::string &error)
-{
-    for (size_t i = 0; i < m_devices.size(); ++i) {
-        if (m_devices[i].devnode.empty() && !plug(i, error))
-            return false;
-    }
-    return true;
-}
-
-bool HidrawTestbed::plug(size_t index, std::string &error)
-{
-    if (index >= m_devices.size() || !m_devices[index].devnode.empty()) {
-        error = "no such unplugged device";
-        return false;
-    }
-    Device &device = m_devices[index];
-    const Rt48px::DeviceConfig &config = device.emulator.config();
-    const unsigned usb = m_nextUsb++;
-    const unsigned hidraw = m_nextNode++;
     const std::string usbPath = format("/devices/pci0000:00/0000:00:14.0/usb1/1-%u", usb);
     const std::string interfacePath = usbPath + format("/1-%u:1.0", usb);
     const std::string hidPath = interfacePath + format("/0003:%04X:%04X.%04X", config.vendorId, config.productId, hidraw + 1);
@@ -113,7 +75,6 @@ bool HidrawTestbed::plug(size_t index, std::string &error)
     for (unsigned char byte : descriptorOf(config))
         descriptor += format("%02X", byte);
 
-    // Parents first: each record's parent must already exist in the testbed.
     std::string records;
     records += "P: " + usbPath + "\n";
     records += format("N: bus/usb/001/%03u\n", usb);
@@ -143,24 +104,85 @@ bool HidrawTestbed::plug(size_t index, std::string &error)
         records += format("N: hidraw%u\n", hidraw);
     records += format("E: DEVNAME=/dev/hidraw%u\nE: SUBSYSTEM=hidraw\n", hidraw);
     records += format("E: MAJOR=241\nE: MINOR=%u\nA: dev=241:%u\n", hidraw, hidraw);
+    return {records, usbPath, hidrawPath};
+}
 
-    GError *failure = nullptr;
-    if (!umockdev_testbed_add_from_string(m_testbed, records.c_str(), &failure)) {
-        error = failure ? failure->message : "umockdev_testbed_add_from_string failed";
-        g_clear_error(&failure);
+// False with `error` set from umockdev's `failure` (or naming `call` without one) when `ok` is not.
+bool succeeded(gboolean ok, GError *&failure, const char *call, std::string &error)
+{
+    if (ok)
+        return true;
+    error = failure ? failure->message : std::string(call) + " failed";
+    g_clear_error(&failure);
+    return false;
+}
+
+// Ends an ioctl with `result` and, when it is negative, `error` as errno.
+int complete(UMockdevIoctlClient *client, long result, int error)
+{
+    umockdev_ioctl_client_complete(client, result, result < 0 ? error : 0);
+    return TRUE;
+}
+
+}
+
+HidrawTestbed::HidrawTestbed(std::vector<Rt48px::DeviceConfig> devices, std::FILE *transcript)
+    : m_transcript(transcript)
+{
+    for (Rt48px::DeviceConfig &config : devices)
+        m_devices.push_back({Rt48px::EmulatedDevice(std::move(config)), {}, {}});
+    m_testbed = umockdev_testbed_new();
+    m_handler = umockdev_ioctl_base_new();
+    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&HidrawTestbed::onIoctl), this);
+}
+
+HidrawTestbed::~HidrawTestbed()
+{
+    for (const Node &node : m_nodes)
+        umockdev_testbed_detach_ioctl(m_testbed, node.devnode.c_str(), nullptr);
+    g_object_unref(m_handler);
+    g_object_unref(m_testbed);
+}
+
+std::string HidrawTestbed::rootDir() const
+{
+    gchar *dir = umockdev_testbed_get_root_dir(m_testbed);
+    std::string result(dir);
+    g_free(dir);
+    return result;
+}
+
+bool HidrawTestbed::plugAll(std::string &error)
+{
+    for (size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_devices[i].devnode.empty() && !plug(i, error))
+            return false;
+    }
+    return true;
+}
+
+bool HidrawTestbed::plug(size_t index, std::string &error)
+{
+    if (index >= m_devices.size() || !m_devices[index].devnode.empty()) {
+        error = "no such unplugged device";
         return false;
     }
+    Device &device = m_devices[index];
+    const bool openable = !device.emulator.config().openFails;
+    const unsigned hidraw = m_nextNode++;
+    const SysfsRecords records = sysfsRecords(device.emulator.config(), m_nextUsb++, hidraw);
     const std::string devnode = format("/dev/hidraw%u", hidraw);
-    if (!config.openFails && !umockdev_testbed_attach_ioctl(m_testbed, devnode.c_str(), m_handler, &failure)) {
-        error = failure ? failure->message : "umockdev_testbed_attach_ioctl failed";
-        g_clear_error(&failure);
+    GError *failure = nullptr;
+    if (!succeeded(umockdev_testbed_add_from_string(m_testbed, records.text.c_str(), &failure), failure,
+                   "umockdev_testbed_add_from_string", error)
+        || (openable && !succeeded(umockdev_testbed_attach_ioctl(m_testbed, devnode.c_str(), m_handler, &failure),
+                                   failure, "umockdev_testbed_attach_ioctl", error)))
         return false;
-    }
     device.emulator.reset();
-    device.usbSysPath = "/sys" + usbPath;
+    device.usbSysPath = "/sys" + records.usbPath;
     device.devnode = devnode;
     m_nodes.push_back({devnode, index, true});
-    umockdev_testbed_uevent(m_testbed, ("/sys" + hidrawPath).c_str(), "add");
+    umockdev_testbed_uevent(m_testbed, ("/sys" + records.hidrawPath).c_str(), "add");
     return true;
 }
 
@@ -203,66 +225,61 @@ int HidrawTestbed::handleIoctl(UMockdevIoctlClient *client)
 {
     const std::string devnode = umockdev_ioctl_client_get_devnode(client);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+    const auto node = std::find_if(m_nodes.begin(), m_nodes.end(),
+                                   [&](const Node &candidate) { return candidate.devnode == devnode; });
+    if (node == m_nodes.end() || !node->alive)
+        return complete(client, -1, ENODEV);
+    if (_IOC_TYPE(request) != 'H')
+        return complete(client, -1, ENOTTY);
 
-    const Node *node = nullptr;
-    for (const Node &candidate : m_nodes) {
-        if (candidate.devnode == devnode)
-            node = &candidate;
-    }
-    if (!node || !node->alive) {
-        umockdev_ioctl_client_complete(client, -1, ENODEV);
-        return TRUE;
-    }
-    Rt48px::EmulatedDevice &emulator = m_devices[node->device].emulator;
-    const std::vector<unsigned char> &descriptor = descriptorOf(emulator.config());
-
-    const unsigned type = _IOC_TYPE(request);
-    const unsigned nr = _IOC_NR(request);
     const size_t size = _IOC_SIZE(request);
-    if (type != 'H') {
-        umockdev_ioctl_client_complete(client, -1, ENOTTY);
-        return TRUE;
-    }
-
     GError *failure = nullptr;
-    UMockdevIoctlData *data = size ? umockdev_ioctl_data_resolve(arg, 0, size, &failure) : nullptr;
+    UMockdevIoctlData *data =
+        size ? umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &failure) : nullptr;
     if (!data) {
         g_clear_error(&failure);
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
-        return TRUE;
+        return complete(client, -1, EFAULT);
     }
-    long result = -1;
     int error = 0;
+    const long result = answer(*node, request, data->data, size, error);
+    g_object_unref(data);
+    return complete(client, result, error);
+}
+
+long HidrawTestbed::answer(const Node &node, unsigned long request, unsigned char *data, size_t size, int &error)
+{
+    Rt48px::EmulatedDevice &emulator = m_devices[node.device].emulator;
+    const std::vector<unsigned char> &descriptor = descriptorOf(emulator.config());
     if (request == HIDIOCGRDESCSIZE) {
         const int length = static_cast<int>(descriptor.size());
-        std::memcpy(data->data, &length, sizeof length);
-        result = 0;
-    } else if (request == HIDIOCGRDESC) {
-        auto *out = reinterpret_cast<hidraw_report_descriptor *>(data->data);
+        std::memcpy(data, &length, sizeof length);
+        return 0;
+    }
+    if (request == HIDIOCGRDESC) {
+        auto *out = reinterpret_cast<hidraw_report_descriptor *>(data);
         const size_t length = std::min<size_t>(out->size, descriptor.size());
         std::memcpy(out->value, descriptor.data(), length);
         out->size = static_cast<__u32>(length);
-        result = 0;
-    } else if (request == HIDIOCGRAWINFO) {
-        auto *info = reinterpret_cast<hidraw_devinfo *>(data->data);
+        return 0;
+    }
+    if (request == HIDIOCGRAWINFO) {
+        auto *info = reinterpret_cast<hidraw_devinfo *>(data);
         info->bustype = 3;   // BUS_USB
         info->vendor = static_cast<__s16>(emulator.config().vendorId);
         info->product = static_cast<__s16>(emulator.config().productId);
-        result = 0;
-    } else if (nr == 0x06 || nr == 0x07) {   // HIDIOCSFEATURE / HIDIOCGFEATURE
-        std::vector<unsigned char> before(data->data, data->data + size);
-        const bool send = nr == 0x06;
-        const int answer = send ? emulator.sendFeature(data->data, size) : emulator.getFeature(data->data, size);
-        log(node->device, devnode, send ? "send" : "get", before.data(), size, answer, send ? nullptr : data->data);
-        result = answer;
-        error = answer < 0 ? EPIPE : 0;
-    } else {
-        error = EINVAL;
+        return 0;
     }
-    g_object_unref(data);
-    umockdev_ioctl_client_complete(client, result, result < 0 ? error : 0);
-    return TRUE;
+    const unsigned nr = _IOC_NR(request);
+    if (nr != 0x06 && nr != 0x07) {   // HIDIOCSFEATURE / HIDIOCGFEATURE, of any length
+        error = EINVAL;
+        return -1;
+    }
+    const std::vector<unsigned char> before(data, data + size);
+    const bool send = nr == 0x06;
+    const int result = send ? emulator.sendFeature(data, size) : emulator.getFeature(data, size);
+    log(node.device, node.devnode, send ? "send" : "get", before.data(), size, result, send ? nullptr : data);
+    error = EPIPE;
+    return result;
 }
 
 void HidrawTestbed::log(size_t device, const std::string &devnode, const char *what, const unsigned char *bytes,

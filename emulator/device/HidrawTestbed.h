@@ -47,8 +47,6 @@ public:
     bool replug(size_t index, std::string &error);
 
     size_t deviceCount() const { return m_devices.size(); }
-    // The /dev node of device `index`, empty while it is unplugged.
-    std::string node(size_t index) const;
 
 private:
     struct Node
@@ -66,6 +64,9 @@ private:
 
     static int onIoctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, void *self);
     int handleIoctl(UMockdevIoctlClient *client);
+    // One hidraw ioctl on a live node with its argument resolved: the result,
+    // with `error` the errno that goes with a negative one.
+    long answer(const Node &node, unsigned long request, unsigned char *data, size_t size, int &error);
     void log(size_t device, const std::string &devnode, const char *what, const unsigned char *bytes,
              size_t length, int result, const unsigned char *reply);
 

@@ -73,6 +73,7 @@ struct Run
     GPid child = 0;
     GMainLoop *loop = nullptr;
     int exitCode = 0;
+    std::string transcriptPath;
     std::string controlPath;
     GIOChannel *control = nullptr;
     std::string pending;
@@ -212,116 +213,150 @@ void ensureWrapped(char **argv)
     std::exit(2);
 }
 
-}
-
-int main(int argc, char **argv)
+struct Arguments
 {
-    std::vector<Rt48px::DeviceConfig> devices;
+    bool help = false;
+    std::vector<Rt48px::DeviceConfig> devices;   // --device, in order
+    std::vector<std::string> scenarios;          // --scenario files: their devices follow
     std::string transcriptPath;
     std::string controlPath;
-    int first = -1;
+    int command = -1;                            // where COMMAND starts in argv
+};
+
+// The command line, read without touching a file. False with `error` set on a
+// usage error.
+bool parseArguments(int argc, char **argv, Arguments &arguments, std::string &error)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        std::string error;
+        const bool valued = i + 1 < argc;
         if (arg == "--") {
-            first = i + 1;
+            arguments.command = i + 1;
             break;
         } else if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--device" && i + 1 < argc) {
-            Rt48px::DeviceConfig config;
+            arguments.help = true;
+            return true;
+        } else if (arg == "--device" && valued) {
+            Rt48px::DeviceConfig &config = arguments.devices.emplace_back();
             if (!Rt48px::parseDeviceKeys(argv[++i], config, error)) {
-                std::fprintf(stderr, "rt48px-hidraw: --device %s: %s\n", argv[i], error.c_str());
-                return 2;
+                error = std::string("--device ") + argv[i] + ": " + error;
+                return false;
             }
-            devices.push_back(config);
-        } else if (arg == "--scenario" && i + 1 < argc) {
-            if (!readScenario(argv[++i], devices, error)) {
-                std::fprintf(stderr, "rt48px-hidraw: %s\n", error.c_str());
-                return 2;
-            }
-        } else if (arg == "--transcript" && i + 1 < argc) {
-            transcriptPath = argv[++i];
-        } else if (arg == "--control" && i + 1 < argc) {
-            controlPath = argv[++i];
+        } else if (arg == "--scenario" && valued) {
+            arguments.scenarios.push_back(argv[++i]);
+        } else if (arg == "--transcript" && valued) {
+            arguments.transcriptPath = argv[++i];
+        } else if (arg == "--control" && valued) {
+            arguments.controlPath = argv[++i];
         } else {
-            std::fprintf(stderr, "rt48px-hidraw: unknown option %s (see --help)\n", arg.c_str());
-            return 2;
+            error = "unknown option " + arg + " (see --help)";
+            return false;
         }
     }
-    if (first < 0 || first >= argc) {
-        std::fprintf(stderr, "rt48px-hidraw: no command after \"--\" (see --help)\n");
-        return 2;
+    if (arguments.command < 0 || arguments.command >= argc) {
+        error = "no command after \"--\" (see --help)";
+        return false;
     }
-    ensureWrapped(argv);
-    if (devices.empty())
-        devices.emplace_back();
+    return true;
+}
 
-    HidrawTestbed testbed(devices, nullptr);
-    const std::string root = testbed.rootDir();
-    if (transcriptPath.empty())
-        transcriptPath = root + "/transcript";
-    if (controlPath.empty())
-        controlPath = root + "/control";
-    std::FILE *transcript = std::fopen(transcriptPath.c_str(), "a");
-    if (!transcript) {
-        std::fprintf(stderr, "rt48px-hidraw: cannot write %s\n", transcriptPath.c_str());
-        return 2;
-    }
-    testbed.setTranscript(transcript);
-
-    std::string error;
-    if (!testbed.plugAll(error)) {
-        std::fprintf(stderr, "rt48px-hidraw: %s\n", error.c_str());
-        return 2;
-    }
-
-    Run run;
-    run.testbed = &testbed;
-    run.loop = g_main_loop_new(nullptr, FALSE);
+// The control FIFO at `path` (an old FIFO there is replaced), opened for reading
+// and writing so that it never reports end of file; -1 with `error` set.
+int makeControlFifo(const std::string &path, std::string &error)
+{
     struct stat existing;
-    if (stat(controlPath.c_str(), &existing) == 0) {
+    if (stat(path.c_str(), &existing) == 0) {
         if (!S_ISFIFO(existing.st_mode)) {
-            std::fprintf(stderr, "rt48px-hidraw: %s exists and is no FIFO\n", controlPath.c_str());
-            return 2;
+            error = path + " exists and is no FIFO";
+            return -1;
         }
-        unlink(controlPath.c_str());
+        unlink(path.c_str());
     }
-    if (mkfifo(controlPath.c_str(), 0600) != 0) {
-        std::fprintf(stderr, "rt48px-hidraw: cannot make %s: %s\n", controlPath.c_str(), std::strerror(errno));
-        return 2;
-    }
-    // read and write end of our own, so the FIFO never reports end of file
-    const int controlFd = open(controlPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = mkfifo(path.c_str(), 0600) == 0 ? open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (fd < 0)
+        error = "cannot make " + path + ": " + std::strerror(errno);
+    return fd;
+}
+
+// Starts COMMAND with the harness's variables and watches it: its exit ends the
+// main loop, SIGTERM and SIGINT are handed on to it, SIGUSR1 and the control
+// FIFO replug devices.
+bool startCommand(char **command, int controlFd, Run &run, std::string &error)
+{
     run.control = g_io_channel_unix_new(controlFd);
     g_io_channel_set_encoding(run.control, nullptr, nullptr);
     g_io_channel_set_flags(run.control, G_IO_FLAG_NONBLOCK, nullptr);
     g_io_add_watch(run.control, G_IO_IN, onControl, &run);
     g_unix_signal_add(SIGUSR1, onReplugSignal, &run);
 
-    g_setenv("RT48PX_HIDRAW_CONTROL", controlPath.c_str(), TRUE);
-    g_setenv("RT48PX_HIDRAW_TRANSCRIPT", transcriptPath.c_str(), TRUE);
+    g_setenv("RT48PX_HIDRAW_CONTROL", run.controlPath.c_str(), TRUE);
+    g_setenv("RT48PX_HIDRAW_TRANSCRIPT", run.transcriptPath.c_str(), TRUE);
     g_unsetenv("RT48PX_HIDRAW_WRAPPED");
 
-    GPid child = 0;
     GError *failure = nullptr;
-    if (!g_spawn_async(nullptr, argv + first, nullptr,
+    if (!g_spawn_async(nullptr, command, nullptr,
                        GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_CHILD_INHERITS_STDIN),
-                       nullptr, nullptr, &child, &failure)) {
-        std::fprintf(stderr, "rt48px-hidraw: cannot start %s: %s\n", argv[first], failure->message);
+                       nullptr, nullptr, &run.child, &failure)) {
+        error = std::string("cannot start ") + command[0] + ": " + failure->message;
         g_clear_error(&failure);
-        return 2;
+        return false;
     }
-    run.child = child;
     g_unix_signal_add(SIGTERM, onTerminate, &run);
     g_unix_signal_add(SIGINT, onTerminate, &run);
-    g_child_watch_add(child, onChildExit, &run);
+    g_child_watch_add(run.child, onChildExit, &run);
+    return true;
+}
+
+// Says what went wrong; the harness then exits with 2.
+int fail(const std::string &message)
+{
+    std::fprintf(stderr, "rt48px-hidraw: %s\n", message.c_str());
+    return 2;
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    Arguments arguments;
+    std::string error;
+    if (!parseArguments(argc, argv, arguments, error))
+        return fail(error);
+    if (arguments.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::vector<Rt48px::DeviceConfig> devices = arguments.devices;
+    for (const std::string &scenario : arguments.scenarios) {
+        if (!readScenario(scenario, devices, error))
+            return fail(error);
+    }
+    if (devices.empty())
+        devices.emplace_back();
+    ensureWrapped(argv);
+
+    HidrawTestbed testbed(devices, nullptr);
+    Run run;
+    run.testbed = &testbed;
+    run.transcriptPath = arguments.transcriptPath.empty() ? testbed.rootDir() + "/transcript" : arguments.transcriptPath;
+    run.controlPath = arguments.controlPath.empty() ? testbed.rootDir() + "/control" : arguments.controlPath;
+    std::FILE *transcript = std::fopen(run.transcriptPath.c_str(), "a");
+    if (!transcript)
+        return fail("cannot write " + run.transcriptPath);
+    testbed.setTranscript(transcript);
+    if (!testbed.plugAll(error))
+        return fail(error);
+    const int controlFd = makeControlFifo(run.controlPath, error);
+    if (controlFd < 0)
+        return fail(error);
+    run.loop = g_main_loop_new(nullptr, FALSE);
+    if (!startCommand(argv + arguments.command, controlFd, run, error))
+        return fail(error);
     g_main_loop_run(run.loop);
 
     g_io_channel_unref(run.control);
     close(controlFd);
-    unlink(controlPath.c_str());
+    unlink(run.controlPath.c_str());
     g_main_loop_unref(run.loop);
     std::fclose(transcript);
     return run.exitCode;

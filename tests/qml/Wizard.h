@@ -3,6 +3,7 @@
 #include "AppVersion.h"
 #include "TestWorld.h"
 #include "TextFiles.h"
+#include "WizardPlaces.h"
 #include "WizardServices.h"
 
 #include <QApplication>
@@ -46,10 +47,10 @@ class Wizard
 {
 public:
     // Places inside the visible 1000 x 720 rectangle.
-    static constexpr QPoint StartButton{60 + 62, 572 + 19};
-    static constexpr QPoint CheckBox{550 + 12, 620 + 50};
-    static constexpr QPoint ConfirmButton{812 + 70, 620 + 30 + 20};
-    static constexpr QPoint CloseButton{1000 - 7 - 16, 16};
+    static constexpr QPoint StartButton = WizardPlaces::StartButton;
+    static constexpr QPoint CheckBox = WizardPlaces::CheckBox;
+    static constexpr QPoint ConfirmButton = WizardPlaces::ConfirmButton;
+    static constexpr QPoint CloseButton = WizardPlaces::CloseButton;
 
     static constexpr const char *InformationPage = "../Qml/Information_upgrade.qml";
     static constexpr const char *DevicePage = "../Qml/Operate_device.qml";

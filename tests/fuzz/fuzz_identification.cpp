@@ -28,15 +28,6 @@ std::vector<Rt48px::ScriptedAnswer> decode(const uint8_t *data, size_t size)
     return script;
 }
 
-// True when every successful hid_init but those of the open handles met a hid_exit.
-bool paired()
-{
-    int inits = 0;
-    for (const FakeHid::Call &call : FakeHid::calls("hid_init"))
-        inits += call.result == 0 ? 1 : 0;
-    return inits - static_cast<int>(FakeHid::calls("hid_exit").size()) == FakeHid::openHandles();
-}
-
 }
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -71,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         hid.send0XA0();
         hid.opendev();
         hid.send0XFF();
-        if (FakeHid::openHandles() > 1 || !paired())
+        if (FakeHid::openHandles() > 1 || !FakeHid::initsBalanced())
             __builtin_trap();
     }
-    if (FakeHid::openHandles() != 0 || !paired() || FakeHid::liveEnumerations() != 0)
+    if (FakeHid::openHandles() != 0 || !FakeHid::initsBalanced() || FakeHid::liveEnumerations() != 0)
         __builtin_trap();
     return 0;
 }
