@@ -137,6 +137,32 @@ class tst_WineWizard : public QObject
 {
     Q_OBJECT
 
+private:
+    // What the stand-in upgrade programs got: the start from the application-data
+    // folder with "-f", output discarded, and the answers.
+    static void upgradeProgramsGotTheirStart(const WineWizard &wizard, bool microcodeStage)
+    {
+        const QStringList record = wizard.upgraderRecord();
+        const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
+        QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
+        const QString appData = wizard.wine.appDataDir();
+        const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
+        QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
+                 recordText);
+        QVERIFY2(record.contains(QStringLiteral("reply ") + kDevicePath + QLatin1Char('|')), recordText);
+        QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
+    }
+
+    // config.ini keeps its versions and has gained the policy defaults.
+    static void configKeepsItsVersions(const WineWizard &wizard, const QString &firmware)
+    {
+        QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
+        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -235,35 +261,21 @@ private slots:
         // What the device saw, report by report.
         QCOMPARE(wizard.sentReports(), reports);
 
-        // What the stand-in upgrade programs got: the start from the
-        // application-data folder with "-f", output discarded, and the answers.
+        const bool microcodeStage = pages.contains(QStringLiteral("device-stage2"));
+        upgradeProgramsGotTheirStart(wizard, microcodeStage);
+        configKeepsItsVersions(wizard, firmware);
+        if (QTest::currentTestFailed())
+            return;
+
         const QStringList record = wizard.upgraderRecord();
         const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
-        const bool microcodeStage = pages.contains(QStringLiteral("device-stage2"));
-        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
-        QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
-        const QString appData = wizard.wine.appDataDir();
-        const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
-        QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
-                 recordText);
-        QVERIFY2(record.contains(QStringLiteral("reply ") + kDevicePath + QLatin1Char('|')), recordText);
-        QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
-
-        // config.ini keeps its versions and has gained the policy defaults.
-        QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
-        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
-        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
-
         if (visits.last().page == WizardWalker::Page::Success) {
             // The firmware stage's program was also asked "4" and got "0|";
             // the copy in the application-data folder is the firmware stage's.
             QVERIFY2(record.contains(QStringLiteral("reply 0|")), recordText);
             QCOMPARE(record.last(), QStringLiteral("finished"));
-            QFile copied(appData + QStringLiteral("/upgrade.exe"));
-            QFile shipped(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe"));
-            QVERIFY(copied.open(QIODevice::ReadOnly) && shipped.open(QIODevice::ReadOnly));
-            QVERIFY(copied.readAll() == shipped.readAll());
+            QVERIFY(TextFiles::contents(wizard.wine.appDataDir() + QStringLiteral("/upgrade.exe"))
+                    == TextFiles::contents(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe")));
             // Finish ends the program with exit code 0.
             QTRY_COMPARE_WITH_TIMEOUT(wizard.process.state(), QProcess::NotRunning, 30000);
             QCOMPARE(wizard.process.exitStatus(), QProcess::NormalExit);
