@@ -122,6 +122,24 @@ class tst_WizardScreens : public QObject
 {
     Q_OBJECT
 
+    // Clicks on Start, the check box and Confirm (`clicks` of them), then calls
+    // the root functions; "firmware" stands for stage 3 with its device found.
+    static void goToPage(Wizard &wizard, int clicks, const QStringList &calls)
+    {
+        const QPoint places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
+        for (int i = 0; i < clicks; ++i)
+            wizard.click(places[i]);
+        for (const QString &call : calls) {
+            if (call == QLatin1String("firmware")) {
+                wizard.set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
+                wizard.set("searchRun", 0);
+                wizard.set("step", 3);
+            } else {
+                wizard.call(qPrintable(call));
+            }
+        }
+    }
+
     // The pictures of the page, the title bar's and, past the start page, the footer's logo.
     static void verifyPictures(const QImage &grabbed, QPoint origin, Pictures pictures, bool withFooter, int scale)
     {
@@ -198,18 +216,7 @@ private slots:
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
-        const QPoint places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
-        for (int i = 0; i < clicks; ++i)
-            wizard.click(places[i]);
-        for (const QString &call : qAsConst(calls)) {
-            if (call == QLatin1String("firmware")) {
-                wizard.set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
-                wizard.set("searchRun", 0);
-                wizard.set("step", 3);
-            } else {
-                wizard.call(qPrintable(call));
-            }
-        }
+        goToPage(wizard, clicks, calls);
         auto *bar = qobject_cast<QQuickItem *>(wizard.pageObject("progressBar"));
         if (bar)
             QTRY_VERIFY_WITH_TIMEOUT(wizard.progress() == 90 && wizard.integer("processRun") == 0, 10000);
