@@ -1,6 +1,7 @@
 // The stand-in hidapi library as the Windows DLL is driven: devices, transcript
-// and control file named by the environment (read at the first call), the
-// transcript's lines, and configure()'s handling of bad texts and control lines.
+// and control file named by the environment (read at the first call), and
+// configure()'s handling of bad texts and control lines.
+#include "../common/TextFiles.h"
 #include "FakeHid.h"
 #include "FakeHidTranscript.h"
 #include "hidEnumerate.h"
@@ -9,8 +10,6 @@
 #include <QtTest>
 
 #include <hidapi.h>
-
-Q_DECLARE_METATYPE(FakeHid::Call)
 
 namespace {
 
@@ -22,28 +21,11 @@ QString folderFile(const QString &name)
     return g_folder->filePath(name);
 }
 
-QStringList fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 void append(const QString &path, const QByteArray &text)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
     QCOMPARE(file.write(text), qint64(text.size()));
-}
-
-FakeHid::Call call(const char *function, int device = -1, int result = 0)
-{
-    FakeHid::Call c;
-    c.function = function;
-    c.device = device;
-    c.result = result;
-    return c;
 }
 
 QString path(const QVariantList &devlist)
@@ -72,7 +54,7 @@ private slots:
         QStringList expected;
         for (const FakeHid::Call &c : FakeHid::transcript())
             expected << QString::fromStdString(FakeHid::transcriptLine(c));
-        QCOMPARE(fileLines(transcript), expected);
+        QCOMPARE(TextFiles::lines(transcript), expected);
         QVERIFY(expected.contains(QStringLiteral("hid_enumerate 0000 0000 listed 2")));
         QVERIFY(expected.contains(QStringLiteral("hid_open_path device 0 /fake/hidraw0 result 1")));
         QVERIFY(expected.contains(QStringLiteral("device 1 /fake/hidraw1 send length 8 result 8: 92 46 55 90 00 44 49 b8")));
@@ -82,7 +64,7 @@ private slots:
         append(control, "unplug 1\n");
         hid.enumerate();
         QVERIFY(hid.property("devlist").toList().isEmpty());
-        QCOMPARE(fileLines(transcript).filter(QStringLiteral("hid_enumerate")).last(),
+        QCOMPARE(TextFiles::lines(transcript).filter(QStringLiteral("hid_enumerate")).last(),
                  QStringLiteral("hid_enumerate 0000 0000 listed 1"));
         append(control, "plug 1");
         hid.enumerate();
@@ -90,52 +72,6 @@ private slots:
         append(control, "\n");
         hid.enumerate();
         QCOMPARE(path(hid.property("devlist").toList()), QStringLiteral("/fake/hidraw1"));
-    }
-
-    void transcriptLine_data()
-    {
-        QTest::addColumn<FakeHid::Call>("call");
-        QTest::addColumn<QString>("line");
-
-        QTest::newRow("init") << call("hid_init", -1, -1) << "hid_init result -1";
-        QTest::newRow("exit") << call("hid_exit") << "hid_exit";
-        FakeHid::Call enumerate = call("hid_enumerate", -1, 3);
-        enumerate.vendorId = 0xabcd;
-        enumerate.productId = 0x12;
-        QTest::newRow("enumerate with ids") << enumerate << "hid_enumerate abcd 0012 listed 3";
-        QTest::newRow("free null") << call("hid_free_enumeration") << "hid_free_enumeration result 0";
-        FakeHid::Call open = call("hid_open_path", -1, 0);
-        open.path = "\\\\?\\hid#vid_1&pid_2#3#{x}";
-        QTest::newRow("open unknown path") << open << "hid_open_path device -1 \\\\?\\hid#vid_1&pid_2#3#{x} result 0";
-        QTest::newRow("open null path") << call("hid_open_path") << "hid_open_path device -1 - result 0";
-        QTest::newRow("close") << call("hid_close", 2) << "hid_close device 2";
-
-        FakeHid::Call send = call("hid_send_feature_report", 1, 3);
-        send.path = "/fake/hidraw1";
-        send.length = 3;
-        send.bytes = {0x01, 0x46, 0xff};
-        QTest::newRow("send") << send << "device 1 /fake/hidraw1 send length 3 result 3: 01 46 ff";
-        FakeHid::Call get = call("hid_get_feature_report", 1, 2);
-        get.path = "/fake/hidraw1";
-        get.length = 4;
-        get.bytes = {0x81, 0, 0, 0};
-        get.reply = {0x81, 0x46, 0x55, 0};
-        QTest::newRow("get, reply as long as the result") << get << "device 1 /fake/hidraw1 get length 4 result 2: 81 00 00 00 -> 81 46";
-        get.result = -1;
-        get.path.clear();
-        QTest::newRow("get refused, no path") << get << "device 1 - get length 4 result -1: 81 00 00 00";
-        FakeHid::Call write = call("hid_write", 0, -1);
-        write.length = 2;
-        write.bytes = {0x00, 0x01};
-        QTest::newRow("other function") << write << "hid_write device 0 length 2 result -1: 00 01";
-        QTest::newRow("other function, no bytes") << call("hid_set_nonblocking", 0) << "hid_set_nonblocking device 0 length 0 result 0";
-    }
-
-    void transcriptLine()
-    {
-        QFETCH(FakeHid::Call, call);
-        QFETCH(QString, line);
-        QCOMPARE(QString::fromStdString(FakeHid::transcriptLine(call)), line);
     }
 
     void configure_data()
