@@ -40,6 +40,71 @@ struct Subject
     std::vector<std::string> argv;
 };
 
+// A fresh home for one start: its own runtime (private), data and configuration folders.
+void prepareHome(const fs::path &home)
+{
+    fs::remove_all(home);
+    for (const char *sub : {"run", "data", "config"})
+        fs::create_directories(home / sub);
+    fs::permissions(home / "run", fs::perms::owner_all);
+}
+
+// In the forked child: runs `subject` with its errors to `errorsFd`, its output
+// discarded, on `platform` and in `home`, with the scene graph's timing log on.
+[[noreturn]] void execSubject(const Subject &subject, const std::string &platform, const std::string &display,
+                              const fs::path &home, int errorsFd)
+{
+    dup2(errorsFd, STDERR_FILENO);
+    close(errorsFd);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_LOGGING_RULES", "*.debug=false;qt.scenegraph.time.renderloop=true", 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    std::vector<char *> args;
+    for (const std::string &a : subject.argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// Reads the child's errors from `fd` until the first frame is logged; returns the
+// milliseconds since `start`, or -1 when none came within 30 s of it.
+double awaitFirstFrame(int fd, Clock::time_point start)
+{
+    std::string buffer;
+    char chunk[4096];
+    const auto deadline = start + std::chrono::seconds(30);
+    while (Clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        buffer.append(chunk, size_t(n));
+        if (buffer.find("Frame rendered") != std::string::npos)
+            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+    return -1;
+}
+
+// Ends the child `pid`; returns its peak RSS in KiB.
+long endAndMeasure(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
 // Runs one start of `subject`; returns the time to the first frame and the peak RSS.
 Sample runOnce(const Subject &subject, const std::string &platform, const std::string &display,
                const fs::path &home)
@@ -47,59 +112,20 @@ Sample runOnce(const Subject &subject, const std::string &platform, const std::s
     int pipeFd[2];
     if (pipe(pipeFd) != 0)
         return {};
-    fs::remove_all(home);
-    for (const char *sub : {"run", "data", "config"})
-        fs::create_directories(home / sub);
-    fs::permissions(home / "run", fs::perms::owner_all);
+    prepareHome(home);
 
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(pipeFd[1], STDERR_FILENO);
         close(pipeFd[0]);
-        close(pipeFd[1]);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-        if (!display.empty())
-            setenv("DISPLAY", display.c_str(), 1);
-        setenv("QT_LOGGING_RULES", "*.debug=false;qt.scenegraph.time.renderloop=true", 1);
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        std::vector<char *> args;
-        for (const std::string &a : subject.argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        execSubject(subject, platform, display, home, pipeFd[1]);
     }
     close(pipeFd[1]);
 
     Sample sample;
-    std::string buffer;
-    char chunk[4096];
-    const auto deadline = start + std::chrono::seconds(30);
-    while (Clock::now() < deadline) {
-        pollfd p{pipeFd[0], POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        const ssize_t n = read(pipeFd[0], chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        buffer.append(chunk, size_t(n));
-        if (buffer.find("Frame rendered") != std::string::npos) {
-            sample.firstFrameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            break;
-        }
-    }
-    kill(pid, SIGTERM);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    sample.firstFrameMs = awaitFirstFrame(pipeFd[0], start);
+    sample.peakRssKb = endAndMeasure(pid);
     close(pipeFd[0]);
-    sample.peakRssKb = usage.ru_maxrss;
     return sample;
 }
 
@@ -136,69 +162,128 @@ std::string startXvfb(pid_t &xvfb)
     return number.empty() ? std::string() : ":" + number;
 }
 
-}
-
-int main(int argc, char *argv[])
+struct Options
 {
     std::string upvane, baseline;
     int runs = 7;
+};
+
+// --upvane PATH --baseline PATH [--runs N], each key with its value; what is
+// not given stays empty (the paths) or 7 (the runs).
+Options parseOptions(int argc, char *argv[])
+{
+    Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
         if (key == "--upvane")
-            upvane = argv[i + 1];
+            options.upvane = argv[i + 1];
         else if (key == "--baseline")
-            baseline = argv[i + 1];
+            options.baseline = argv[i + 1];
         else if (key == "--runs")
-            runs = std::max(1, std::atoi(argv[i + 1]));
+            options.runs = std::max(1, std::atoi(argv[i + 1]));
     }
-    if (upvane.empty() || baseline.empty()) {
-        std::fprintf(stderr, "usage: %s --upvane PATH --baseline PATH [--runs N]\n", argv[0]);
-        return 2;
-    }
+    return options;
+}
 
-    // The wizard runs from a program folder of its own, so its config.ini is ours.
+// The wizard runs from a program folder of its own, so its config.ini is ours:
+// a copy of `upvane` in <work>/program. Returns the work folder.
+fs::path makeWorkFolder(const std::string &upvane)
+{
     const fs::path work = fs::temp_directory_path() / ("upvane-bench-" + std::to_string(getpid()));
     fs::create_directories(work / "program");
     fs::copy_file(upvane, work / "program" / "upvane", fs::copy_options::overwrite_existing);
+    return work;
+}
 
-    const std::vector<Subject> subjects = {
-        {"bare Qt Quick window", {baseline, "bare"}},
-        {"window with the wizard's imports", {baseline, "imports"}},
-        {"same, with the start screen's picture and texts", {baseline, "content"}},
+std::vector<Subject> subjectsOf(const Options &options, const fs::path &work)
+{
+    return {
+        {"bare Qt Quick window", {options.baseline, "bare"}},
+        {"window with the wizard's imports", {options.baseline, "imports"}},
+        {"same, with the start screen's picture and texts", {options.baseline, "content"}},
         {"upvane", {(work / "program" / "upvane").string()}},
     };
+}
 
-    pid_t xvfb = -1;
-    const std::string display = startXvfb(xvfb);
-    struct Platform { std::string name, qpa, display; };
+struct Platform
+{
+    std::string name, qpa, display;
+};
+
+// Offscreen, and the X server at `display` when there is one.
+std::vector<Platform> platformsWith(const std::string &display)
+{
     std::vector<Platform> platforms = {{"offscreen", "offscreen", ""}};
     if (!display.empty())
         platforms.push_back({"Xvfb", "xcb", display});
+    return platforms;
+}
 
-    std::printf("| platform | program | first frame (ms, median of %d) | peak RSS (MiB, median) |\n", runs);
-    std::printf("|---|---|---|---|\n");
-    for (const Platform &platform : platforms) {
-        std::vector<std::vector<double>> frames(subjects.size()), rss(subjects.size());
-        runOnce(subjects[0], platform.qpa, platform.display, work / "home");   // warm the file cache
-        for (int r = 0; r < runs; ++r) {
-            for (size_t s = 0; s < subjects.size(); ++s) {
-                const Sample sample = runOnce(subjects[s], platform.qpa, platform.display, work / "home");
-                if (sample.firstFrameMs >= 0)
-                    frames[s].push_back(sample.firstFrameMs);
-                rss[s].push_back(double(sample.peakRssKb) / 1024.0);
-            }
-        }
-        const double refFrame = median(frames[1]);
-        const double refRss = median(rss[1]);
+// One subject's measures on one platform: first-frame times (ms) of the runs
+// that showed one, and every run's peak RSS (MiB).
+struct Series
+{
+    std::vector<double> frames, rss;
+};
+
+// After a start that warms the file cache, `runs` rounds of one start of every subject.
+std::vector<Series> measure(const std::vector<Subject> &subjects, const Platform &platform, int runs,
+                            const fs::path &home)
+{
+    std::vector<Series> series(subjects.size());
+    runOnce(subjects[0], platform.qpa, platform.display, home);   // warm the file cache
+    for (int r = 0; r < runs; ++r) {
         for (size_t s = 0; s < subjects.size(); ++s) {
-            std::printf("| %s | %s | %.1f (%.2fx) | %.1f (%.2fx) |\n", platform.name.c_str(), subjects[s].name.c_str(),
-                        median(frames[s]), median(frames[s]) / refFrame, median(rss[s]), median(rss[s]) / refRss);
+            const Sample sample = runOnce(subjects[s], platform.qpa, platform.display, home);
+            if (sample.firstFrameMs >= 0)
+                series[s].frames.push_back(sample.firstFrameMs);
+            series[s].rss.push_back(double(sample.peakRssKb) / 1024.0);
         }
     }
+    return series;
+}
+
+// The table's rows of one platform: medians, and their ratios against the second
+// subject (the window with the wizard's imports).
+void printRows(const Platform &platform, const std::vector<Subject> &subjects, const std::vector<Series> &series)
+{
+    const double refFrame = median(series[1].frames);
+    const double refRss = median(series[1].rss);
+    for (size_t s = 0; s < subjects.size(); ++s) {
+        const double frame = median(series[s].frames);
+        const double rss = median(series[s].rss);
+        std::printf("| %s | %s | %.1f (%.2fx) | %.1f (%.2fx) |\n", platform.name.c_str(), subjects[s].name.c_str(),
+                    frame, frame / refFrame, rss, rss / refRss);
+    }
+}
+
+void stopXvfb(pid_t xvfb)
+{
     if (xvfb > 0) {
         kill(xvfb, SIGTERM);
         waitpid(xvfb, nullptr, 0);
     }
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    const Options options = parseOptions(argc, argv);
+    if (options.upvane.empty() || options.baseline.empty()) {
+        std::fprintf(stderr, "usage: %s --upvane PATH --baseline PATH [--runs N]\n", argv[0]);
+        return 2;
+    }
+    const fs::path work = makeWorkFolder(options.upvane);
+    const std::vector<Subject> subjects = subjectsOf(options, work);
+
+    pid_t xvfb = -1;
+    const std::vector<Platform> platforms = platformsWith(startXvfb(xvfb));
+    std::printf("| platform | program | first frame (ms, median of %d) | peak RSS (MiB, median) |\n", options.runs);
+    std::printf("|---|---|---|---|\n");
+    for (const Platform &platform : platforms)
+        printRows(platform, subjects, measure(subjects, platform, options.runs, work / "home"));
+    stopXvfb(xvfb);
     fs::remove_all(work);
     return 0;
 }

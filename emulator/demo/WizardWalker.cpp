@@ -182,72 +182,120 @@ QString WizardWalker::Visit::label() const
     return stage ? QStringLiteral("%1-stage%2").arg(name).arg(stage) : name;
 }
 
+namespace {
+
+using Page = WizardWalker::Page;
+using Button = WizardWalker::Button;
+
+// What the walk does on the page it sees.
+enum class Action {
+    Wait,      // nothing to do yet
+    Start,     // click Start, wait for the page to change
+    Tick,      // tick the precautions, wait for Confirm to be enabled
+    Confirm,   // click Confirm, wait for the page to change
+    Restart,   // click Restart on the failure page, wait for the page to change
+    Finish,    // click Finish and end the walk
+    End,       // end the walk
+};
+
+Action nextAction(Page now, Button confirm, bool restarted, const WizardWalker::WalkOptions &options)
+{
+    switch (now) {
+    case Page::Start:
+        return Action::Start;
+    case Page::Information:
+        if (restarted)
+            return Action::End;
+        if (confirm == Button::Disabled)
+            return Action::Tick;
+        return confirm == Button::Enabled ? Action::Confirm : Action::Wait;
+    case Page::Device:
+        return confirm == Button::Enabled ? Action::Confirm : Action::Wait;
+    case Page::Success:
+        return options.finish ? Action::Finish : Action::End;
+    case Page::Failure:
+        return options.restartOnFailure ? Action::Restart : Action::End;
+    case Page::Progress:
+    case Page::Unknown:
+        break;
+    }
+    return Action::Wait;
+}
+
+// Clicks for `action` on page `now`, then waits (up to 5 s) for the wizard to answer.
+void carryOut(const WizardWalker &walker, Action action, Page now)
+{
+    switch (action) {
+    case Action::Start:
+    case Action::Confirm:
+    case Action::Restart:
+        walker.click(action == Action::Start ? WizardWalker::StartButton : WizardWalker::ConfirmButton);
+        walker.waitFor([now](const QImage &s) { return WizardWalker::page(s) != now; }, 5000);
+        break;
+    case Action::Tick:
+        walker.click(WizardWalker::CheckBox);
+        walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == Button::Enabled; }, 5000);
+        break;
+    case Action::Finish:
+        walker.click(WizardWalker::ConfirmButton);
+        break;
+    case Action::Wait:
+    case Action::End:
+        break;
+    }
+}
+
+// The stage a visit to `now` is told apart by: the highlighted step indicator on
+// the pages that show one, else 0.
+int visitStage(Page now, const QImage &shot)
+{
+    if (now == Page::Start || now == Page::Information || now == Page::Success)
+        return 0;
+    return WizardWalker::highlightedStage(shot);
+}
+
+// Whether the wizard shows a known page other than the last visit's (a page
+// counts again when its stage changes).
+bool isNewVisit(const QVector<WizardWalker::Visit> &visits, Page now, int stage)
+{
+    return now != Page::Unknown && (visits.isEmpty() || visits.last().page != now || visits.last().stage != stage);
+}
+
+// Adds `visit` to `visits`, saved as NN-<label>.png in `shotsDir` when that is set.
+void keep(QVector<WizardWalker::Visit> *visits, const WizardWalker::Visit &visit, const QString &shotsDir)
+{
+    if (!shotsDir.isEmpty()) {
+        visit.shot.save(QStringLiteral("%1/%2-%3.png")
+                            .arg(shotsDir)
+                            .arg(visits->size() + 1, 2, 10, QLatin1Char('0'))
+                            .arg(visit.label()));
+    }
+    *visits << visit;
+}
+
+}
+
 QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) const
 {
     QVector<Visit> visits;
     if (!options.shotsDir.isEmpty())
         QDir().mkpath(options.shotsDir);
-    const auto record = [&](const QImage &shot, Page page, int stage) {
-        Visit visit{page, stage, shot};
-        if (!options.shotsDir.isEmpty()) {
-            shot.save(QStringLiteral("%1/%2-%3.png")
-                          .arg(options.shotsDir)
-                          .arg(visits.size() + 1, 2, 10, QLatin1Char('0'))
-                          .arg(visit.label()));
-        }
-        visits << visit;
-    };
-
     const QDeadlineTimer deadline(options.timeoutMs);
     bool restarted = false;
     while (!deadline.hasExpired()) {
         const QImage shot = grab();
         const Page now = page(shot);
-        const int stage = (now == Page::Start || now == Page::Information || now == Page::Success) ? 0
-                                                                                                  : highlightedStage(shot);
-        if (now != Page::Unknown && (visits.isEmpty() || visits.last().page != now || visits.last().stage != stage)) {
+        const int stage = visitStage(now, shot);
+        if (isNewVisit(visits, now, stage)) {
             // Let the page settle (bindings, first tick) before it is kept.
             QThread::msleep(150);
-            record(grab(), now, stage);
+            keep(&visits, Visit{now, stage, grab()}, options.shotsDir);
         }
-        const Button confirm = confirmButton(shot);
-        switch (now) {
-        case Page::Start:
-            click(StartButton);
-            waitFor([](const QImage &s) { return page(s) != Page::Start; }, 5000);
-            break;
-        case Page::Information:
-            if (restarted)
-                return visits;
-            if (confirm == Button::Disabled) {
-                click(CheckBox);
-                waitFor([](const QImage &s) { return confirmButton(s) == Button::Enabled; }, 5000);
-            } else if (confirm == Button::Enabled) {
-                click(ConfirmButton);
-                waitFor([](const QImage &s) { return page(s) != Page::Information; }, 5000);
-            }
-            break;
-        case Page::Device:
-            if (confirm == Button::Enabled) {
-                click(ConfirmButton);
-                waitFor([](const QImage &s) { return page(s) != Page::Device; }, 5000);
-            }
-            break;
-        case Page::Success:
-            if (options.finish)
-                click(ConfirmButton);
+        const Action action = nextAction(now, confirmButton(shot), restarted, options);
+        carryOut(*this, action, now);
+        if (action == Action::Finish || action == Action::End)
             return visits;
-        case Page::Failure:
-            if (!options.restartOnFailure)
-                return visits;
-            click(ConfirmButton);
-            restarted = true;
-            waitFor([](const QImage &s) { return page(s) != Page::Failure; }, 5000);
-            break;
-        case Page::Progress:
-        case Page::Unknown:
-            break;
-        }
+        restarted = restarted || action == Action::Restart;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(100);
     }

@@ -57,6 +57,85 @@ bool parseMilliseconds(const std::string &text, int *milliseconds)
     return true;
 }
 
+// One part of a send: a decimal code, or "hex:" and its bytes (no reply awaited).
+// false for anything else.
+bool parseMessage(const std::string &part, Scenario::Step *step)
+{
+    std::string bytes;
+    if (isCode(part)) {
+        step->messages.push_back(part);
+        step->raw.push_back(false);
+    } else if (parseHex(part, &bytes)) {
+        step->messages.push_back(bytes);
+        step->raw.push_back(true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// "a+b+...": the parts of one send, back to back; false when one is not understood.
+bool parseSend(const std::string &word, Scenario::Step *step)
+{
+    for (size_t start = 0;;) {
+        const size_t plus = word.find('+', start);
+        const std::string part = word.substr(start, plus == std::string::npos ? plus : plus - start);
+        if (!parseMessage(part, step))
+            return false;
+        if (plus == std::string::npos)
+            return true;
+        start = plus + 1;
+    }
+}
+
+// One word of a scenario other than "child" as its step; false when it is not
+// understood.
+bool parseStep(const std::string &word, Scenario::Step *step)
+{
+    using Step = Scenario::Step;
+    if (word == "crash" || word == "hang" || word == "exit") {
+        step->kind = word == "crash" ? Step::Crash : word == "hang" ? Step::Hang : Step::Exit;
+        return true;
+    }
+    if (word.compare(0, 6, "await:") == 0) {
+        step->kind = Step::Await;
+        step->rest = word.substr(6);
+        return !step->rest.empty();
+    }
+    if (word.compare(0, 6, "pause:") == 0) {
+        step->kind = Step::Pause;
+        return parseMilliseconds(word.substr(6), &step->milliseconds);
+    }
+    if (word.compare(0, 7, "freeze:") == 0) {
+        step->kind = Step::Freeze;
+        return parseMilliseconds(word.substr(7), &step->milliseconds);
+    }
+    return parseSend(word, step);
+}
+
+// The scenario text a preset name stands for (the name alone, blanks around it
+// allowed), else `text` as it is.
+std::string expandPreset(const std::string &text)
+{
+    std::istringstream trimmed(text);
+    std::string only, extra;
+    if (trimmed >> only && !(trimmed >> extra)) {
+        for (const auto &preset : Scenario::presets()) {
+            if (only == preset.first)
+                return preset.second;
+        }
+    }
+    return text;
+}
+
+// What is left of the line in `words`, without the blanks it starts with.
+std::string restOfLine(std::istringstream &words)
+{
+    std::string rest;
+    std::getline(words, rest);
+    return rest.substr(std::min(rest.find_first_not_of(" \t\r\n"), rest.size()));
+}
+
 }
 
 std::vector<std::pair<std::string, std::string>> Scenario::presets()
@@ -75,65 +154,17 @@ std::vector<std::pair<std::string, std::string>> Scenario::presets()
 
 bool Scenario::parse(const std::string &text, std::vector<Step> *steps, std::string *error)
 {
-    std::string source = text;
-    std::istringstream trimmed(text);
-    std::string only, extra;
-    if (trimmed >> only && !(trimmed >> extra)) {
-        for (const auto &preset : presets()) {
-            if (only == preset.first)
-                source = preset.second;
-        }
-    }
-    std::istringstream words(source);
+    std::istringstream words(expandPreset(text));
     std::string word;
     while (words >> word) {
         Step step;
-        bool ok = true;
         if (word == "child") {
             step.kind = Step::Child;
-            std::string rest;
-            std::getline(words, rest);
-            step.rest = rest.substr(std::min(rest.find_first_not_of(" \t\r\n"), rest.size()));
+            step.rest = restOfLine(words);
             steps->push_back(step);
             return true;
         }
-        if (word == "crash") {
-            step.kind = Step::Crash;
-        } else if (word == "hang") {
-            step.kind = Step::Hang;
-        } else if (word == "exit") {
-            step.kind = Step::Exit;
-        } else if (word.compare(0, 6, "await:") == 0) {
-            step.kind = Step::Await;
-            step.rest = word.substr(6);
-            ok = !step.rest.empty();
-        } else if (word.compare(0, 6, "pause:") == 0) {
-            step.kind = Step::Pause;
-            ok = parseMilliseconds(word.substr(6), &step.milliseconds);
-        } else if (word.compare(0, 7, "freeze:") == 0) {
-            step.kind = Step::Freeze;
-            ok = parseMilliseconds(word.substr(7), &step.milliseconds);
-        } else {
-            size_t start = 0;
-            for (;;) {
-                const size_t plus = word.find('+', start);
-                const std::string part = word.substr(start, plus == std::string::npos ? plus : plus - start);
-                std::string bytes;
-                if (isCode(part)) {
-                    step.messages.push_back(part);
-                    step.raw.push_back(false);
-                } else if (parseHex(part, &bytes)) {
-                    step.messages.push_back(bytes);
-                    step.raw.push_back(true);
-                } else {
-                    ok = false;
-                }
-                if (plus == std::string::npos)
-                    break;
-                start = plus + 1;
-            }
-        }
-        if (!ok) {
+        if (!parseStep(word, &step)) {
             *error = word;
             return false;
         }

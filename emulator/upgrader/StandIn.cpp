@@ -54,77 +54,127 @@ bool fileExists(const std::string &path)
     return file != nullptr;
 }
 
+// What a step leaves the play with: nothing when the next step follows, else the
+// exit code the program ends with.
+using Outcome = std::optional<int>;
+
+// Finds the tool; false, recorded as "no channel", when it is not there.
+bool reach(ToolLink &link, const Record &record)
+{
+    if (link.open())
+        return true;
+    record.line("no channel");
+    return false;
+}
+
+// Hands the steps after "child" to a copy of this program and ends.
+int startChild(const std::string &rest, const StandIn::Launch &launch, const Record &record)
+{
+    const long long pid = SelfProcess::startCopy(launch.arguments, "UPVANE_UPGRADER_SCENARIO_" + launch.variant, rest);
+    record.line("child", std::to_string(pid));
+    return 0;
+}
+
+// Waits without taking any message from the tool: no message loop, no read, so
+// the tool's answers wait, as with a hung program.
+void freeze(int milliseconds, const Record &record)
+{
+    record.line("freezing");
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Waits, reachable for the tool, until `path` exists (at most ReplyTimeoutMs).
+void awaitFile(const std::string &path, ToolLink &link)
+{
+    for (int waited = 0; !fileExists(path) && waited < ReplyTimeoutMs; waited += 20)
+        link.idle(20);
+}
+
+// Stays connected and silent until the tool goes away.
+int hang(ToolLink &link, const Record &record)
+{
+    if (!reach(link, record))
+        return 1;
+    record.line("hanging");
+    link.awaitClose(HangLimitMs);
+    record.line("tool gone");
+    return 0;
+}
+
+// Takes the replies owed for the messages of `step`, in their order.
+Outcome awaitReplies(const Scenario::Step &step, ToolLink &link, const Record &record)
+{
+    for (size_t i = 0; i < step.messages.size(); ++i) {
+        const std::string &message = step.messages[i];
+        if (step.raw[i] || Scenario::repliesOwed(message) == 0)
+            continue;
+        std::string reply;
+        if (!link.awaitReply(&reply, ReplyTimeoutMs)) {
+            record.line("no reply");
+            return 1;
+        }
+        record.bytes("reply", reply);
+        if (!Scenario::replyFits(message, reply)) {
+            // What the maker's program would do: give up and say so.
+            if (link.send({"2"}))
+                record.bytes("sent", "2");
+            record.line("bad reply");
+            return 1;
+        }
+    }
+    return std::nullopt;
+}
+
+// Sends the messages of `step` back to back, then takes the replies owed.
+Outcome sendMessages(const Scenario::Step &step, ToolLink &link, const Record &record)
+{
+    if (!reach(link, record))
+        return 1;
+    if (!link.send(step.messages)) {
+        record.line("tool gone");
+        return 1;
+    }
+    for (const std::string &message : step.messages)
+        record.bytes("sent", message);
+    return awaitReplies(step, link, record);
+}
+
+// Plays one step.
+Outcome playStep(const Scenario::Step &step, const StandIn::Launch &launch, ToolLink &link, const Record &record)
+{
+    switch (step.kind) {
+    case Scenario::Step::Exit:
+        record.line("exit");
+        return 0;
+    case Scenario::Step::Crash:
+        record.line("crash");
+        SelfProcess::crash();
+    case Scenario::Step::Child:
+        return startChild(step.rest, launch, record);
+    case Scenario::Step::Pause:
+        link.idle(step.milliseconds);
+        return std::nullopt;
+    case Scenario::Step::Freeze:
+        freeze(step.milliseconds, record);
+        return std::nullopt;
+    case Scenario::Step::Await:
+        awaitFile(step.rest, link);
+        return std::nullopt;
+    case Scenario::Step::Hang:
+        return hang(link, record);
+    case Scenario::Step::Send:
+        return sendMessages(step, link, record);
+    }
+    return std::nullopt;
+}
+
 // Plays the steps; returns the exit code.
 int play(const std::vector<Scenario::Step> &steps, const StandIn::Launch &launch, ToolLink &link,
          const Record &record)
 {
     for (const Scenario::Step &step : steps) {
-        switch (step.kind) {
-        case Scenario::Step::Exit:
-            record.line("exit");
-            return 0;
-        case Scenario::Step::Crash:
-            record.line("crash");
-            SelfProcess::crash();
-        case Scenario::Step::Child: {
-            const long long pid = SelfProcess::startCopy(launch.arguments, "UPVANE_UPGRADER_SCENARIO_" + launch.variant,
-                                                         step.rest);
-            record.line("child", std::to_string(pid));
-            return 0;
-        }
-        case Scenario::Step::Pause:
-            link.idle(step.milliseconds);
-            break;
-        case Scenario::Step::Freeze:
-            // No message loop, no read: the tool's answers wait, as with a hung program.
-            record.line("freezing");
-            std::this_thread::sleep_for(std::chrono::milliseconds(step.milliseconds));
-            break;
-        case Scenario::Step::Await:
-            for (int waited = 0; !fileExists(step.rest) && waited < ReplyTimeoutMs; waited += 20)
-                link.idle(20);
-            break;
-        case Scenario::Step::Hang:
-            if (!link.open()) {
-                record.line("no channel");
-                return 1;
-            }
-            record.line("hanging");
-            link.awaitClose(HangLimitMs);
-            record.line("tool gone");
-            return 0;
-        case Scenario::Step::Send: {
-            if (!link.open()) {
-                record.line("no channel");
-                return 1;
-            }
-            if (!link.send(step.messages)) {
-                record.line("tool gone");
-                return 1;
-            }
-            for (const std::string &message : step.messages)
-                record.bytes("sent", message);
-            for (size_t i = 0; i < step.messages.size(); ++i) {
-                const std::string &message = step.messages[i];
-                if (step.raw[i] || Scenario::repliesOwed(message) == 0)
-                    continue;
-                std::string reply;
-                if (!link.awaitReply(&reply, ReplyTimeoutMs)) {
-                    record.line("no reply");
-                    return 1;
-                }
-                record.bytes("reply", reply);
-                if (!Scenario::replyFits(message, reply)) {
-                    // What the maker's program would do: give up and say so.
-                    if (link.send({"2"}))
-                        record.bytes("sent", "2");
-                    record.line("bad reply");
-                    return 1;
-                }
-            }
-            break;
-        }
-        }
+        if (const Outcome end = playStep(step, launch, link, record))
+            return *end;
     }
     record.line("finished");
     return 0;

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -50,6 +52,14 @@ struct World
         });
     }
 
+    // Starts an input: the gate's answers are the bits of `bits`, frame by frame.
+    void reset(uint8_t bits)
+    {
+        decisions = bits;
+        gateCalls = 0;
+        seen.clear();
+    }
+
     QCoreApplication *app;
     QTemporaryDir *folder;
     StatusChannel *channel;
@@ -70,6 +80,72 @@ void runUntil(Done done)
     }
 }
 
+// What the channel must make of a stream: its frames, and whether it stops being
+// frames (the channel then drops the peer).
+struct Expected
+{
+    std::vector<StatusFrame> frames;
+    bool invalid = false;
+};
+
+Expected expectedFrames(const QByteArray &stream)
+{
+    Expected expected;
+    for (int at = 0; at < stream.size();) {
+        StatusFrame frame;
+        int used = 0;
+        const StatusFrame::Result result = StatusFrame::decode(stream.constData() + at, stream.size() - at, &frame, &used);
+        if (result != StatusFrame::Result::Complete) {
+            expected.invalid = result == StatusFrame::Result::Invalid;
+            break;
+        }
+        expected.frames.push_back(frame);
+        at += used;
+    }
+    return expected;
+}
+
+// Connects `peer` to the channel and writes `stream` to it.
+void writeAsPeer(QLocalSocket &peer, const QByteArray &stream)
+{
+    peer.connectToServer(StatusChannel::address());
+    if (!peer.waitForConnected(5000))
+        std::abort();
+    peer.write(stream);
+    peer.flush();
+}
+
+// Checks that every frame was reported in order, as sent, from this process, as
+// taken or refused by bit i % 8 of `decisions`. Returns the handle of the last
+// taken frame, nothing when none was taken.
+std::optional<qint32> checkReported(const std::vector<Seen> &seenFrames, const std::vector<StatusFrame> &frames,
+                                    uint8_t decisions)
+{
+    std::optional<qint32> bound;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const Seen &seen = seenFrames[i];
+        const bool taken = (decisions >> (i % 8)) & 1;
+        if (seen.taken != taken || seen.handle != frames[i].handle || seen.bytes != frames[i].bytes
+            || seen.pid != QCoreApplication::applicationPid())
+            std::abort();
+        if (taken)
+            bound = seen.handle;
+    }
+    return bound;
+}
+
+// Replies reach the handle of the last taken frame, and no handle that only
+// refused frames named.
+void checkReplies(StatusChannel &channel, const std::vector<StatusFrame> &frames, std::optional<qint32> bound)
+{
+    for (const StatusFrame &frame : frames) {
+        if (bound != frame.handle && channel.send(frame.handle, "x"))
+            std::abort();
+    }
+    if (bound && !channel.send(*bound, "x"))
+        std::abort();
+}
+
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -77,60 +153,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static World *world = new World;
     if (size < 1 || size > size_t(4 * StatusFrame::MaxFrameSize))
         return 0;
-    world->decisions = data[0];
-    world->gateCalls = 0;
-    world->seen.clear();
+    world->reset(data[0]);
     const QByteArray stream(reinterpret_cast<const char *>(data + 1), int(size - 1));
-
-    // What the channel must make of the stream: its frames, and whether it stops
-    // being frames (the channel then drops the peer).
-    std::vector<StatusFrame> frames;
-    bool invalid = false;
-    for (int at = 0; at < stream.size();) {
-        StatusFrame frame;
-        int used = 0;
-        const StatusFrame::Result result = StatusFrame::decode(stream.constData() + at, stream.size() - at, &frame, &used);
-        if (result != StatusFrame::Result::Complete) {
-            invalid = result == StatusFrame::Result::Invalid;
-            break;
-        }
-        frames.push_back(frame);
-        at += used;
-    }
+    const Expected expected = expectedFrames(stream);
 
     QLocalSocket peer;
-    peer.connectToServer(StatusChannel::address());
-    if (!peer.waitForConnected(5000))
-        std::abort();
-    peer.write(stream);
-    peer.flush();
+    writeAsPeer(peer, stream);
     runUntil([&] {
-        return world->seen.size() == frames.size() && (!invalid || peer.state() == QLocalSocket::UnconnectedState);
+        return world->seen.size() == expected.frames.size()
+            && (!expected.invalid || peer.state() == QLocalSocket::UnconnectedState);
     });
-
-    qint32 bound = 0;
-    bool anyTaken = false;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const Seen &seen = world->seen[i];
-        const bool taken = (data[0] >> (i % 8)) & 1;
-        if (seen.taken != taken || seen.handle != frames[i].handle || seen.bytes != frames[i].bytes
-            || seen.pid != QCoreApplication::applicationPid())
-            std::abort();
-        if (taken) {
-            bound = seen.handle;
-            anyTaken = true;
-        }
-    }
-    if (!invalid) {
-        // Replies reach the handle of the last taken frame, and no handle that
-        // only refused frames named.
-        for (const StatusFrame &frame : frames) {
-            if ((!anyTaken || frame.handle != bound) && world->channel->send(frame.handle, "x"))
-                std::abort();
-        }
-        if (anyTaken && !world->channel->send(bound, "x"))
-            std::abort();
-    }
+    const std::optional<qint32> bound = checkReported(world->seen, expected.frames, data[0]);
+    if (!expected.invalid)
+        checkReplies(*world->channel, expected.frames, bound);
 
     peer.abort();
     runUntil([&] { return world->channel->findChildren<QLocalSocket *>().isEmpty(); });
