@@ -119,22 +119,10 @@ Item {
                 anchors.left: parent.left
                 anchors.leftMargin: 25
             }
-            Text {
-                text: qsTr("<a href='" + main.supportUrl + "'><font color='black'>" + main.supportUrl + "</font></a>")
-                textFormat: Text.RichText
-                font.family: notosans.name
-                font.pixelSize: 14
+            SupportLink {
                 anchors.verticalCenter: parent.verticalCenter
                 anchors.right: parent.right
                 anchors.rightMargin: 26
-                Accessible.role: Accessible.Link
-                Accessible.name: main.supportUrl
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: Qt.openUrlExternally(main.supportUrl)
-                }
             }
         }
     }

@@ -54,22 +54,10 @@ Item {
             anchors.top: png.bottom
             anchors.topMargin: 120
         }
-        Text {
+        SupportLink {
             id: link2
-            text: qsTr("<a href='" + main.supportUrl + "'><font color='black'>" + main.supportUrl + "</font></a>")
-            textFormat: Text.RichText
-            font.family: notosans.name
-            font.pixelSize: 14
             anchors.left: link.right
             anchors.bottom: link.bottom
-            Accessible.role: Accessible.Link
-            Accessible.name: main.supportUrl
-
-            MouseArea {
-                anchors.fill: parent
-                cursorShape: Qt.PointingHandCursor
-                onClicked: Qt.openUrlExternally(main.supportUrl)
-            }
         }
         // What to send to technical support: the folder holding the log.
         Text {
