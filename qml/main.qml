@@ -21,7 +21,7 @@ Window {
     flags: Qt.FramelessWindowHint | Qt.WindowMinimizeButtonHint | Qt.Window
     color: "transparent"
 
-    property var foot_control_info: ({ "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" })
+    property var foot_control_info: footerSettings(1, 1, prepareDevice, "Confirm")
     property var operate_device_info: ({ "status": 1, "msg": "Detect current version" })
     property var process_interface_info: ({ "process_fun": nextUI, "runtime": 10 })
     property string mainload: ""
@@ -295,8 +295,14 @@ Window {
         onTriggered: searchDevice()
     }
 
+    // The footer's settings: the check box shown (1) or not, the button shown (1)
+    // or not, what the button calls and its text.
+    function footerSettings(check, confirmvis, confirmfun, btn) {
+        return { "check": check, "confirmvis": confirmvis, "confirmfun": confirmfun, "btn": btn }
+    }
+
     function cleanDevice() {
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        foot_control_info = footerSettings(0, 0, null, "Confirm")
         mainload = "../Qml/Process_interface.qml"
         waitUpgrade = 1
         gotoUpgrade()
@@ -305,7 +311,7 @@ Window {
     function upgrade_4k() {
         waitUpgrade = 1
         process_interface_info = { "process_fun": nextUI, "runtime": 10 }
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        foot_control_info = footerSettings(0, 0, null, "Confirm")
         mainload = "../Qml/Process_interface.qml"
         gotoUpgrade()
     }
@@ -313,14 +319,14 @@ Window {
     function upgrade_device() {
         waitUpgrade = 1
         process_interface_info = { "process_fun": null, "runtime": 10 }
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        foot_control_info = footerSettings(0, 0, null, "Confirm")
         mainload = "../Qml/Process_interface.qml"
         gotoUpgrade()
     }
 
     function prepareDevice() {
         mainload = "../Qml/Operate_device.qml"
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": cleanDevice, "btn": "Confirm" }
+        foot_control_info = footerSettings(0, 1, cleanDevice, "Confirm")
         searchRun = 1
     }
 
@@ -383,13 +389,13 @@ Window {
         var s = operate_device_info.status + 1
         if (s === 1) {
             operate_device_info = { "status": 1, "msg": "Detect current version" }
-            foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+            foot_control_info = footerSettings(1, 1, prepareDevice, "Confirm")
         } else if (s === 2) {
             operate_device_info = { "status": 2, "msg": "Load firmware data" }
-            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_4k, "btn": "Confirm" }
+            foot_control_info = footerSettings(0, 1, upgrade_4k, "Confirm")
         } else if (s === 3) {
             operate_device_info = { "status": 3, "msg": "Firmware update" }
-            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_device, "btn": "Confirm" }
+            foot_control_info = footerSettings(0, 1, upgrade_device, "Confirm")
         }
         mainload = "../Qml/Operate_device.qml"
         searchRun = 1
@@ -402,7 +408,7 @@ Window {
         mainload = ""
         mainload = "../Qml/Upgrade_status.qml"
         confirmEn = 1
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": restartUpgrade, "btn": "Restart" }
+        foot_control_info = footerSettings(0, 1, restartUpgrade, "Restart")
     }
 
     function successUI() {
@@ -411,11 +417,11 @@ Window {
         mainload = ""
         mainload = "../Qml/Upgrade_status.qml"
         confirmEn = 1
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": Qt.quit, "btn": "Finish" }
+        foot_control_info = footerSettings(0, 1, Qt.quit, "Finish")
     }
 
     function restartUpgrade() {
-        foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+        foot_control_info = footerSettings(1, 1, prepareDevice, "Confirm")
         operate_device_info = { "status": 1, "msg": "Detect current version" }
         mainload = "../Qml/Information_upgrade.qml"
         step = 0
