@@ -301,26 +301,31 @@ Window {
         return { "check": check, "confirmvis": confirmvis, "confirmfun": confirmfun, "btn": btn }
     }
 
+    // Confirm on the device page of stage 1, 2 or 3: the progress page, then the
+    // step's upgrade action.
     function cleanDevice() {
-        foot_control_info = footerSettings(0, 0, null, "Confirm")
-        mainload = "../Qml/Process_interface.qml"
-        waitUpgrade = 1
-        gotoUpgrade()
+        startStage(undefined)
     }
 
     function upgrade_4k() {
-        waitUpgrade = 1
-        process_interface_info = { "process_fun": nextUI, "runtime": 10 }
-        foot_control_info = footerSettings(0, 0, null, "Confirm")
-        mainload = "../Qml/Process_interface.qml"
-        gotoUpgrade()
+        startStage(nextUI)
     }
 
     function upgrade_device() {
-        waitUpgrade = 1
-        process_interface_info = { "process_fun": null, "runtime": 10 }
+        startStage(null)
+    }
+
+    // processFun is what the progress page calls when its bar is full; stage 1
+    // passes undefined: its progress settings stay until gotoUpgrade sets them,
+    // and the wait is marked only once its page shows.
+    function startStage(processFun) {
+        if (processFun !== undefined) {
+            waitUpgrade = 1
+            process_interface_info = { "process_fun": processFun, "runtime": 10 }
+        }
         foot_control_info = footerSettings(0, 0, null, "Confirm")
         mainload = "../Qml/Process_interface.qml"
+        waitUpgrade = 1
         gotoUpgrade()
     }
 
@@ -403,21 +408,22 @@ Window {
     }
 
     function errorUI() {
-        main.closebtn = 1
-        upSuccess = 0
-        mainload = ""
-        mainload = "../Qml/Upgrade_status.qml"
-        confirmEn = 1
-        foot_control_info = footerSettings(0, 1, restartUpgrade, "Restart")
+        showResult(false)
     }
 
     function successUI() {
+        showResult(true)
+    }
+
+    // The result page, loaded anew, with Finish after a success and Restart after
+    // a failure.
+    function showResult(success) {
         main.closebtn = 1
-        upSuccess = 1
+        upSuccess = success ? 1 : 0
         mainload = ""
         mainload = "../Qml/Upgrade_status.qml"
         confirmEn = 1
-        foot_control_info = footerSettings(0, 1, Qt.quit, "Finish")
+        foot_control_info = success ? footerSettings(0, 1, Qt.quit, "Finish") : footerSettings(0, 1, restartUpgrade, "Restart")
     }
 
     function restartUpgrade() {
