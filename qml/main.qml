@@ -35,7 +35,13 @@ Window {
     property bool ischeck: false
     property int upSuccess: 1
     property int closebtn: 1
+    // The upgrade step, advanced by each find of the device and acted on by
+    // gotoUpgrade: 0 before the first find, then one of the steps below.
     property int step: 0
+    readonly property int stepWake: 1        // wake the device with the 0xA0 command
+    readonly property int stepMicrocode: 2   // start the micro-code upgrade program
+    readonly property int stepFirmware: 3    // start the firmware upgrade program
+    readonly property int stepBarOnly: 4     // micro-code current: only the bar runs
     property string upgrade_path: ""
     property string usb_path: ""
     property int upgrade4k: 0
@@ -88,7 +94,7 @@ Window {
                 confirmEn = 1
                 searchRun = 0
                 if (firstSearch === 1) {
-                    step = 4
+                    step = stepBarOnly
                     process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
                 } else {
                     step = step + 1
@@ -115,14 +121,14 @@ Window {
                 processRun = 0
                 waitUpgrade = 1
                 if (code === 1) {
-                    if (step === 2) {
+                    if (step === stepMicrocode) {
                         buffer_timer.running = true
-                    } else if (step === 3) {
+                    } else if (step === stepFirmware) {
                         main.closebtn = 1
                         process_interface_info = { "process_fun": successUI, "runtime": 10 }
                         waitUpgrade = 0
                         processRun = 1
-                    } else if (step === 4) {
+                    } else if (step === stepBarOnly) {
                         main.closebtn = 1
                         process_interface_info = { "process_fun": successUI, "runtime": 20 }
                         waitUpgrade = 0
@@ -339,10 +345,9 @@ Window {
         hidusb.enumerate()
     }
 
-    // One upgrade action per step: 1 wakes the device with the 0xA0 command,
-    // 2 starts the micro-code utility, 3 the firmware utility, 4 only runs the bar.
+    // The upgrade action of the current step.
     function gotoUpgrade() {
-        if (step === 1) {
+        if (step === stepWake) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(true)) {
                 errorUI()
@@ -352,7 +357,7 @@ Window {
                 errorUI()
             hidusb.send0XA0()
             process_interface_info = { "process_fun": nextUI, "runtime": 10 }
-        } else if (step === 2) {
+        } else if (step === stepMicrocode) {
             if (!hidusb.send0XFF()) {
                 errorUI()
             } else {
@@ -362,13 +367,13 @@ Window {
                 else if (!process.openProcess("upgrade.exe", 3))
                     errorUI()
             }
-        } else if (step === 3) {
+        } else if (step === stepFirmware) {
             upgrade_path = io.getAppPath() + "/upgradefile/RT48PX.exe"
             if (!io.copyFile(upgrade_path))
                 errorUI()
             else if (!process.openProcess("upgrade.exe", 3))
                 errorUI()
-        } else if (step === 4) {
+        } else if (step === stepBarOnly) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(false)) {
                 errorUI()
@@ -448,7 +453,7 @@ Window {
             operate_device_info = { "status": 2, "msg": "Load firmware data", "msg2": "" }
             process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 20 }
         } else if (s === 3) {
-            step = 3
+            step = stepFirmware
             waitUpgrade = 1
             operate_device_info = { "status": 3, "msg": "Firmware update", "msg2": "" }
             process_interface_info = { "process_fun": null, "runtime": 20 }
