@@ -85,21 +85,14 @@ Window {
                 usb_path = list[i]["path"]
                 upgrade4k = list[i]["ucode"]
             }
-            if (upgrade4k == 1) {
-                confirmEn = 1
-                searchRun = 0
+            confirmEn = 1
+            searchRun = 0
+            if (upgrade4k != 1 && firstSearch === 1) {
+                step = stepBarOnly
+                process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
+            } else {
                 step = step + 1
                 process_interface_info = { "process_fun": nextUI, "runtime": 20 }
-            } else {
-                confirmEn = 1
-                searchRun = 0
-                if (firstSearch === 1) {
-                    step = stepBarOnly
-                    process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
-                } else {
-                    step = step + 1
-                    process_interface_info = { "process_fun": nextUI, "runtime": 20 }
-                }
             }
             if (firstSearch === 1) {
                 upver = hidusb.getUPver()
@@ -123,14 +116,9 @@ Window {
                 if (code === 1) {
                     if (step === stepMicrocode) {
                         buffer_timer.running = true
-                    } else if (step === stepFirmware) {
+                    } else if (step === stepFirmware || step === stepBarOnly) {
                         main.closebtn = 1
-                        process_interface_info = { "process_fun": successUI, "runtime": 10 }
-                        waitUpgrade = 0
-                        processRun = 1
-                    } else if (step === stepBarOnly) {
-                        main.closebtn = 1
-                        process_interface_info = { "process_fun": successUI, "runtime": 20 }
+                        process_interface_info = { "process_fun": successUI, "runtime": step === stepFirmware ? 10 : 20 }
                         waitUpgrade = 0
                         processRun = 1
                     }
