@@ -346,21 +346,12 @@ Window {
             hidusb.send0XA0()
             process_interface_info = { "process_fun": nextUI, "runtime": 10 }
         } else if (step === stepMicrocode) {
-            if (!hidusb.send0XFF()) {
+            if (!hidusb.send0XFF())
                 errorUI()
-            } else {
-                upgrade_path = io.getAppPath() + "/upgradefile/RT48PX_4K.exe"
-                if (!io.copyFile(upgrade_path))
-                    errorUI()
-                else if (!process.openProcess("upgrade.exe", 3))
-                    errorUI()
-            }
+            else
+                startUpgradeProgram("RT48PX_4K.exe")
         } else if (step === stepFirmware) {
-            upgrade_path = io.getAppPath() + "/upgradefile/RT48PX.exe"
-            if (!io.copyFile(upgrade_path))
-                errorUI()
-            else if (!process.openProcess("upgrade.exe", 3))
-                errorUI()
+            startUpgradeProgram("RT48PX.exe")
         } else if (step === stepBarOnly) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(false)) {
@@ -371,6 +362,15 @@ Window {
         } else {
             console.log("step: ", step)
         }
+    }
+
+    // The upgrade program of upgradefile/ copied to its working name and started.
+    function startUpgradeProgram(name) {
+        upgrade_path = io.getAppPath() + "/upgradefile/" + name
+        if (!io.copyFile(upgrade_path))
+            errorUI()
+        else if (!process.openProcess("upgrade.exe", 3))
+            errorUI()
     }
 
     // The upgrade programs the run will start, checked before anything is sent to
