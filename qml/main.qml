@@ -21,7 +21,7 @@ Window {
     flags: Qt.FramelessWindowHint | Qt.WindowMinimizeButtonHint | Qt.Window
     color: "transparent"
 
-    property var foot_control_info: ({ "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" })
+    property var foot_control_info: footerSettings(1, 1, prepareDevice, "Confirm")
     property var operate_device_info: ({ "status": 1, "msg": "Detect current version" })
     property var process_interface_info: ({ "process_fun": nextUI, "runtime": 10 })
     property string mainload: ""
@@ -35,7 +35,13 @@ Window {
     property bool ischeck: false
     property int upSuccess: 1
     property int closebtn: 1
+    // The upgrade step, advanced by each find of the device and acted on by
+    // gotoUpgrade: 0 before the first find, then one of the steps below.
     property int step: 0
+    readonly property int stepWake: 1        // wake the device with the 0xA0 command
+    readonly property int stepMicrocode: 2   // start the micro-code upgrade program
+    readonly property int stepFirmware: 3    // start the firmware upgrade program
+    readonly property int stepBarOnly: 4     // micro-code current: only the bar runs
     property string upgrade_path: ""
     property string usb_path: ""
     property int upgrade4k: 0
@@ -79,21 +85,14 @@ Window {
                 usb_path = list[i]["path"]
                 upgrade4k = list[i]["ucode"]
             }
-            if (upgrade4k == 1) {
-                confirmEn = 1
-                searchRun = 0
+            confirmEn = 1
+            searchRun = 0
+            if (upgrade4k != 1 && firstSearch === 1) {
+                step = stepBarOnly
+                process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
+            } else {
                 step = step + 1
                 process_interface_info = { "process_fun": nextUI, "runtime": 20 }
-            } else {
-                confirmEn = 1
-                searchRun = 0
-                if (firstSearch === 1) {
-                    step = 4
-                    process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 10 }
-                } else {
-                    step = step + 1
-                    process_interface_info = { "process_fun": nextUI, "runtime": 20 }
-                }
             }
             if (firstSearch === 1) {
                 upver = hidusb.getUPver()
@@ -115,16 +114,11 @@ Window {
                 processRun = 0
                 waitUpgrade = 1
                 if (code === 1) {
-                    if (step === 2) {
+                    if (step === stepMicrocode) {
                         buffer_timer.running = true
-                    } else if (step === 3) {
+                    } else if (step === stepFirmware || step === stepBarOnly) {
                         main.closebtn = 1
-                        process_interface_info = { "process_fun": successUI, "runtime": 10 }
-                        waitUpgrade = 0
-                        processRun = 1
-                    } else if (step === 4) {
-                        main.closebtn = 1
-                        process_interface_info = { "process_fun": successUI, "runtime": 20 }
+                        process_interface_info = { "process_fun": successUI, "runtime": step === stepFirmware ? 10 : 20 }
                         waitUpgrade = 0
                         processRun = 1
                     }
@@ -295,32 +289,43 @@ Window {
         onTriggered: searchDevice()
     }
 
+    // The footer's settings: the check box shown (1) or not, the button shown (1)
+    // or not, what the button calls and its text.
+    function footerSettings(check, confirmvis, confirmfun, btn) {
+        return { "check": check, "confirmvis": confirmvis, "confirmfun": confirmfun, "btn": btn }
+    }
+
+    // Confirm on the device page of stage 1, 2 or 3: the progress page, then the
+    // step's upgrade action.
     function cleanDevice() {
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
-        mainload = "../Qml/Process_interface.qml"
-        waitUpgrade = 1
-        gotoUpgrade()
+        startStage(undefined)
     }
 
     function upgrade_4k() {
-        waitUpgrade = 1
-        process_interface_info = { "process_fun": nextUI, "runtime": 10 }
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
-        mainload = "../Qml/Process_interface.qml"
-        gotoUpgrade()
+        startStage(nextUI)
     }
 
     function upgrade_device() {
-        waitUpgrade = 1
-        process_interface_info = { "process_fun": null, "runtime": 10 }
-        foot_control_info = { "check": 0, "confirmvis": 0, "confirmfun": null, "btn": "Confirm" }
+        startStage(null)
+    }
+
+    // processFun is what the progress page calls when its bar is full; stage 1
+    // passes undefined: its progress settings stay until gotoUpgrade sets them,
+    // and the wait is marked only once its page shows.
+    function startStage(processFun) {
+        if (processFun !== undefined) {
+            waitUpgrade = 1
+            process_interface_info = { "process_fun": processFun, "runtime": 10 }
+        }
+        foot_control_info = footerSettings(0, 0, null, "Confirm")
         mainload = "../Qml/Process_interface.qml"
+        waitUpgrade = 1
         gotoUpgrade()
     }
 
     function prepareDevice() {
         mainload = "../Qml/Operate_device.qml"
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": cleanDevice, "btn": "Confirm" }
+        foot_control_info = footerSettings(0, 1, cleanDevice, "Confirm")
         searchRun = 1
     }
 
@@ -328,10 +333,9 @@ Window {
         hidusb.enumerate()
     }
 
-    // One upgrade action per step: 1 wakes the device with the 0xA0 command,
-    // 2 starts the micro-code utility, 3 the firmware utility, 4 only runs the bar.
+    // The upgrade action of the current step.
     function gotoUpgrade() {
-        if (step === 1) {
+        if (step === stepWake) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(true)) {
                 errorUI()
@@ -341,23 +345,14 @@ Window {
                 errorUI()
             hidusb.send0XA0()
             process_interface_info = { "process_fun": nextUI, "runtime": 10 }
-        } else if (step === 2) {
-            if (!hidusb.send0XFF()) {
+        } else if (step === stepMicrocode) {
+            if (!hidusb.send0XFF())
                 errorUI()
-            } else {
-                upgrade_path = io.getAppPath() + "/upgradefile/RT48PX_4K.exe"
-                if (!io.copyFile(upgrade_path))
-                    errorUI()
-                else if (!process.openProcess("upgrade.exe", 3))
-                    errorUI()
-            }
-        } else if (step === 3) {
-            upgrade_path = io.getAppPath() + "/upgradefile/RT48PX.exe"
-            if (!io.copyFile(upgrade_path))
-                errorUI()
-            else if (!process.openProcess("upgrade.exe", 3))
-                errorUI()
-        } else if (step === 4) {
+            else
+                startUpgradeProgram("RT48PX_4K.exe")
+        } else if (step === stepFirmware) {
+            startUpgradeProgram("RT48PX.exe")
+        } else if (step === stepBarOnly) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(false)) {
                 errorUI()
@@ -367,6 +362,15 @@ Window {
         } else {
             console.log("step: ", step)
         }
+    }
+
+    // The upgrade program of upgradefile/ copied to its working name and started.
+    function startUpgradeProgram(name) {
+        upgrade_path = io.getAppPath() + "/upgradefile/" + name
+        if (!io.copyFile(upgrade_path))
+            errorUI()
+        else if (!process.openProcess("upgrade.exe", 3))
+            errorUI()
     }
 
     // The upgrade programs the run will start, checked before anything is sent to
@@ -383,13 +387,13 @@ Window {
         var s = operate_device_info.status + 1
         if (s === 1) {
             operate_device_info = { "status": 1, "msg": "Detect current version" }
-            foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+            foot_control_info = footerSettings(1, 1, prepareDevice, "Confirm")
         } else if (s === 2) {
             operate_device_info = { "status": 2, "msg": "Load firmware data" }
-            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_4k, "btn": "Confirm" }
+            foot_control_info = footerSettings(0, 1, upgrade_4k, "Confirm")
         } else if (s === 3) {
             operate_device_info = { "status": 3, "msg": "Firmware update" }
-            foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": upgrade_device, "btn": "Confirm" }
+            foot_control_info = footerSettings(0, 1, upgrade_device, "Confirm")
         }
         mainload = "../Qml/Operate_device.qml"
         searchRun = 1
@@ -397,25 +401,26 @@ Window {
     }
 
     function errorUI() {
-        main.closebtn = 1
-        upSuccess = 0
-        mainload = ""
-        mainload = "../Qml/Upgrade_status.qml"
-        confirmEn = 1
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": restartUpgrade, "btn": "Restart" }
+        showResult(false)
     }
 
     function successUI() {
+        showResult(true)
+    }
+
+    // The result page, loaded anew, with Finish after a success and Restart after
+    // a failure.
+    function showResult(success) {
         main.closebtn = 1
-        upSuccess = 1
+        upSuccess = success ? 1 : 0
         mainload = ""
         mainload = "../Qml/Upgrade_status.qml"
         confirmEn = 1
-        foot_control_info = { "check": 0, "confirmvis": 1, "confirmfun": Qt.quit, "btn": "Finish" }
+        foot_control_info = success ? footerSettings(0, 1, Qt.quit, "Finish") : footerSettings(0, 1, restartUpgrade, "Restart")
     }
 
     function restartUpgrade() {
-        foot_control_info = { "check": 1, "confirmvis": 1, "confirmfun": prepareDevice, "btn": "Confirm" }
+        foot_control_info = footerSettings(1, 1, prepareDevice, "Confirm")
         operate_device_info = { "status": 1, "msg": "Detect current version" }
         mainload = "../Qml/Information_upgrade.qml"
         step = 0
@@ -436,7 +441,7 @@ Window {
             operate_device_info = { "status": 2, "msg": "Load firmware data", "msg2": "" }
             process_interface_info = { "process_fun": skipUpgrade4k, "runtime": 20 }
         } else if (s === 3) {
-            step = 3
+            step = stepFirmware
             waitUpgrade = 1
             operate_device_info = { "status": 3, "msg": "Firmware update", "msg2": "" }
             process_interface_info = { "process_fun": null, "runtime": 20 }

@@ -8,30 +8,9 @@ Item {
     width: parent.width
     height: parent.height
 
-    Image {
-        id: status1
-        x: 440
-        y: 26
-        width: 36
-        height: 32
-        source: main.operate_device_info.status === 1 ? "../Images/Step.png" : "../Images/Step-4.png"
-    }
-    Image {
-        id: status2
-        x: 480
-        y: 26
-        width: 36
-        height: 32
-        source: main.operate_device_info.status === 2 ? "../Images/Step-2.png" : "../Images/Step-5.png"
-    }
-    Image {
-        id: status3
-        x: 520
-        y: 26
-        width: 36
-        height: 32
-        source: main.operate_device_info.status === 3 ? "../Images/Step-3.png" : "../Images/Step-6.png"
-    }
+    StepIndicator { id: status1; stage: 1 }
+    StepIndicator { id: status2; stage: 2 }
+    StepIndicator { id: status3; stage: 3 }
 
     Rectangle {
         id: operate_main
@@ -140,22 +119,10 @@ Item {
                 anchors.left: parent.left
                 anchors.leftMargin: 25
             }
-            Text {
-                text: qsTr("<a href='" + main.supportUrl + "'><font color='black'>" + main.supportUrl + "</font></a>")
-                textFormat: Text.RichText
-                font.family: notosans.name
-                font.pixelSize: 14
+            SupportLink {
                 anchors.verticalCenter: parent.verticalCenter
                 anchors.right: parent.right
                 anchors.rightMargin: 26
-                Accessible.role: Accessible.Link
-                Accessible.name: main.supportUrl
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: Qt.openUrlExternally(main.supportUrl)
-                }
             }
         }
     }
