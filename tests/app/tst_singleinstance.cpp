@@ -178,7 +178,6 @@ private slots:
         QTest::addColumn<QString>("runtime");    // "open", "unset"
         QTest::addColumn<bool>("fallbackTaken"); // the fallback folder exists, open to all
         QTest::newRow("runtime folder open to others") << "open" << false;
-        QTest::newRow("runtime folder unset") << "unset" << false;
         QTest::newRow("fallback folder taken") << "unset" << true;
     }
 
