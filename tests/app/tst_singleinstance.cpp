@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -138,37 +137,6 @@ private slots:
         QCOMPARE(values, (QStringList{"one", "three", "two"}));
     }
 
-    void startIsPrivateToItsUser()
-    {
-        // Someone else's instance, listening where a bare server name would land
-        // in the shared temporary folder.
-        TestWorld env;
-        QVERIFY(env.installProgram());
-        QTemporaryDir shared;
-        QLocalServer foreign;
-        const QString sharedName = shared.path() + QStringLiteral("/VELMVELM Upvane");
-        QVERIFY(foreign.listen(sharedName));
-        if (geteuid() == 0)
-            QVERIFY(::chown(QFile::encodeName(sharedName).constData(), 65534, 65534) == 0);
-
-        QProcessEnvironment processEnv = env.environment();
-        processEnv.insert(QStringLiteral("TMPDIR"), shared.path());
-        FirstInstance first(env);
-        first.process.setProcessEnvironment(processEnv);
-        first.process.start();
-        // The start becomes a first instance of its own, with a server that
-        // only its user can reach.
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
-        QCOMPARE(first.process.state(), QProcess::Running);
-        const QFileInfo socket(env.serverSocket());
-        QCOMPARE(socket.ownerId(), uint(geteuid()));
-        QVERIFY(!(socket.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther
-                                         | QFileDevice::ReadGroup | QFileDevice::WriteGroup)));
-        QVERIFY(!foreign.hasPendingConnections());
-        QCOMPARE(runLater(env, {"mine"}), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(first.values(), QStringList{"mine"}, 10000);
-    }
-
     // Both sockets (the hand-over and the status channel) live only in a folder
     // of the user's own that no one else may enter: a runtime folder open to
     // others or unset gives way to one the program makes (0700); where that name
@@ -178,7 +146,6 @@ private slots:
         QTest::addColumn<QString>("runtime");    // "open", "unset"
         QTest::addColumn<bool>("fallbackTaken"); // the fallback folder exists, open to all
         QTest::newRow("runtime folder open to others") << "open" << false;
-        QTest::newRow("runtime folder unset") << "unset" << false;
         QTest::newRow("fallback folder taken") << "unset" << true;
     }
 

@@ -40,11 +40,6 @@ QString line(int device, const char *what, int length, int result, QString hex)
         .arg(device).arg(QLatin1String(what)).arg(length).arg(result).arg(hex);
 }
 
-QString path(const hidEnumerate &hid)
-{
-    return hid.getDevlist().value(0).toMap().value(QStringLiteral("path")).toString();
-}
-
 const QString kProbe = QStringLiteral("01 46 55 ff 45 4e 2d");
 // the identification: the mouse refuses the probe, the RT48PX takes it
 const QStringList kProbes{line(0, "send", 512, -1, kProbe), line(1, "send", 512, 512, kProbe)};
@@ -110,21 +105,6 @@ private slots:
         QVERIFY(hid.send0XFF());
         QCOMPARE(transcript.newLines(),
                  (kOpenProbe + QStringList{line(1, "send", 7, 7, kProbe), line(1, "get", 7, 7, "22")}));
-    }
-
-    void replugGivesNewNode()
-    {
-        hidEnumerate hid;
-        hid.enumerate();
-        const QString before = path(hid);
-        QVERIFY(!before.isEmpty());
-        QFile control(qEnvironmentVariable("RT48PX_HIDRAW_CONTROL"));
-        QVERIFY(control.open(QIODevice::WriteOnly) && control.write("replug 1\n") == 9);
-        control.close();
-        QTRY_VERIFY_WITH_TIMEOUT((hid.enumerate(), !path(hid).isEmpty() && path(hid) != before), 20000);
-        QVERIFY(path(hid).startsWith(QStringLiteral("/dev/hidraw")));
-        QVERIFY(hid.opendev());
-        QVERIFY(hid.send0XA0());
     }
 
     // scenario: devices that each fail one step, one that cannot be opened

@@ -231,7 +231,9 @@ private slots:
         const int scale = scaleOf(wizard.window);
         const QImage shot = scale == 1 ? grabbed : grabbed.scaled(grabbed.size() / scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
-        // The visible rectangle is centred on the screen; the window around it shows nothing of it.
+        // A frameless window; the visible rectangle is centred on the screen and
+        // the window around it shows nothing of it.
+        QVERIFY(wizard.window->flags() & Qt::FramelessWindowHint);
         const QSize screen = wizard.window->screen()->size();
         const QPoint origin = qobject_cast<QQuickItem *>(wizard.item("windows"))->mapToScene({0, 0}).toPoint();
         QCOMPARE(origin, QPoint((screen.width() - 1000) / 2, (screen.height() - 720) / 2));

@@ -29,7 +29,6 @@ private slots:
         QTest::newRow("1: -f") << 1 << QStringList{"-f"};
         QTest::newRow("2: -s") << 2 << QStringList{"-s"};
         QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"};
-        QTest::newRow("-1: -f") << -1 << QStringList{"-f"};
         QTest::newRow("7: -f") << 7 << QStringList{"-f"};
     }
 
