@@ -1,5 +1,5 @@
-// The main QML document from the resources comes up as a frameless window with
-// its title bar. The QML compiler only rejects syntax; unknown types, missing
+// The main QML document from the resources loads into a window with its title
+// bar. The QML compiler only rejects syntax; unknown types, missing
 // context properties and broken relative paths show up here.
 #include "../qml/Wizard.h"
 
