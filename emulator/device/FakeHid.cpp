@@ -28,13 +28,6 @@ bool configure(const std::string &devices, const std::string &transcript, const 
     return s.configure(devices, transcript, control, error);
 }
 
-int deviceCount()
-{
-    FakeHidState &s = FakeHidState::instance();
-    Lock lock(s.mutex);
-    return static_cast<int>(s.slots.size());
-}
-
 Rt48px::EmulatedDevice &device(int index)
 {
     FakeHidState &s = FakeHidState::instance();

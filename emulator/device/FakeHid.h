@@ -65,7 +65,6 @@ std::string defaultPath(int index);
 bool configure(const std::string &devices, const std::string &transcript, const std::string &control,
                std::string *error);
 
-int deviceCount();
 // The device behind `index` (configure it, read what it received).
 Rt48px::EmulatedDevice &device(int index);
 // An absent device is not listed and cannot be opened; reports on handles
