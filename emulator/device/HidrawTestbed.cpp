@@ -11,12 +11,21 @@
 
 namespace {
 
-// A vendor-defined collection with the feature reports of the exchange.
+// A vendor-defined collection with every feature report of the exchange. A
+// HID class driver (Windows', Wine's) refuses a report whose id is not declared
+// and sizes each report to its declared length: with the id byte, probe 0x01
+// 64, its reply 0x81 33, select 0x82 29, status 0x02 6, information request
+// 0x92 8, information 0x12 80, command 0xA2 8, confirmation 0x22 7.
 const std::vector<unsigned char> kVendorDescriptor = {
     0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
     0x85, 0x01, 0x95, 0x3F, 0x09, 0x01, 0xB1, 0x02,
     0x85, 0x81, 0x95, 0x20, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x82, 0x95, 0x1C, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x02, 0x95, 0x05, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x92, 0x95, 0x07, 0x09, 0x01, 0xB1, 0x02,
     0x85, 0x12, 0x95, 0x4F, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0xA2, 0x95, 0x07, 0x09, 0x01, 0xB1, 0x02,
+    0x85, 0x22, 0x95, 0x06, 0x09, 0x01, 0xB1, 0x02,
     0xC0};
 
 // A three-button mouse.
@@ -80,6 +89,10 @@ SysfsRecords sysfsRecords(const Rt48px::DeviceConfig &config, unsigned usb, unsi
     records += format("N: bus/usb/001/%03u\n", usb);
     records += format("E: DEVNAME=/dev/bus/usb/001/%03u\n", usb);
     records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
+    // PRODUCT= as the kernel sets it on the USB device and its interfaces (where
+    // Wine's HID bus takes the release number from).
+    const std::string product = format("E: PRODUCT=%x/%x/%x\n", config.vendorId, config.productId, config.releaseNumber);
+    records += product;
     records += format("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", config.vendorId,
                       config.productId, config.releaseNumber);
     records += format("A: busnum=1\nA: devnum=%u\n", usb);
@@ -92,6 +105,7 @@ SysfsRecords sysfsRecords(const Rt48px::DeviceConfig &config, unsigned usb, unsi
     records += "\n";
     records += "P: " + interfacePath + "\n";
     records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n";
+    records += product;
     records += format("A: bInterfaceNumber=%02x\nA: bInterfaceClass=03\n\n", config.interfaceNumber);
     records += "P: " + hidPath + "\n";
     records += "E: SUBSYSTEM=hid\nE: DRIVER=hid-generic\n";

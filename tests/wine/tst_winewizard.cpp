@@ -1,6 +1,7 @@
 // The Windows program under Wine, end to end: the shipped layout copied into a
-// prefix of its own (no path to the toolchain), real clicks and screenshots on
-// the test's Xvfb.
+// prefix of its own (no path to the toolchain), the emulated devices reached
+// through Wine's HID stack by the shipped libhidapi.dll, real clicks and
+// screenshots on the test's Xvfb.
 #include "../common/CoverWindow.h"
 #include "../common/TextFiles.h"
 #include "PictureMatch.h"
@@ -18,13 +19,21 @@ namespace {
 
 const QString kProgramDir = QStringLiteral("C:/Upvane");
 const QString kRecords = QStringLiteral("C:/records");
-// The stand-in library's interface path of its device 1 up to the third "#",
-// as the wizard keeps it and hands it to the upgrade program.
-const QString kDevicePath = QStringLiteral("\\\\?\\hid#vid_f0e1&pid_0048#7&1a2b3c01&0&0000");
 
 QString configText(const QString &firmware)
 {
     return QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware);
+}
+
+// How Wine's HID device paths name the device of the harness's `keys`: "vid_f0e1&pid_0048".
+QString pathName(const QString &keys)
+{
+    const auto id = [&keys](const QString &key, const QString &fallback) {
+        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\b%1=([0-9a-f]+)").arg(key)).match(keys);
+        return match.hasMatch() ? match.captured(1).rightJustified(4, QLatin1Char('0')) : fallback;
+    };
+    return QStringLiteral("vid_%1&pid_%2").arg(id(QStringLiteral("vid"), QStringLiteral("f0e1")),
+                                                 id(QStringLiteral("pid"), QStringLiteral("0048")));
 }
 
 // The wizard's program folder in a Wine prefix of its own.
@@ -49,31 +58,72 @@ public:
     void start(const QProcessEnvironment &extra = {})
     {
         wine.prepare(process, program(), {}, extra);
+        if (!m_devices.isEmpty()) {
+            // The whole Wine session, wineserver included, under the device
+            // harness (which lives as long as the wizard), the wizard only once
+            // Wine's HID stack lists every device.
+            QStringList harness{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"),
+                                wine.unixPath(kRecords + QStringLiteral("/hid.txt"))};
+            QStringList names;
+            for (const QString &device : qAsConst(m_devices)) {
+                harness << QStringLiteral("--device") << device;
+                names << pathName(device);
+            }
+            harness << QStringLiteral("--") << QStringLiteral("sh") << QStringLiteral("-c")
+                    << QStringLiteral("\"$0\" \"$1\" $2 && shift 2 && exec \"$0\" \"$@\"") << process.program()
+                    << WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/hid-devices.exe")
+                    << names.join(QLatin1Char(' ')) << process.arguments();
+            process.setProgram(QStringLiteral("umockdev-wrapper"));
+            process.setArguments(harness);
+        }
         process.start();
     }
     QString output() { return QString::fromLocal8Bit(process.readAll()); }
 
-    // Puts the stand-in hidapi library in place of the real one and tells it
-    // which devices there are; the stand-in upgrade programs in upgradefile/
-    // record what they get. Returns the environment for start().
-    QProcessEnvironment withDevices(const QString &devices)
+    // Emulated devices (the harness's KEYS, in the order hidapi lists them:
+    // Wine's by vendor and product id) as hidraw nodes that Wine's HID stack
+    // brings to the shipped libhidapi.dll, with the test's cfgmgr32.dll beside
+    // it for the calls Wine 8.0 lacks and winebus's hidraw bus switched on (it
+    // tries SDL first and, without it, never starts that bus). The stand-in
+    // upgrade programs in upgradefile/ record what they get. Returns the
+    // environment for start().
+    QProcessEnvironment withDevices(const QStringList &devices)
     {
-        const QString dll = programDir() + QStringLiteral("/libhidapi.dll");
-        m_ready = m_ready && QFile::remove(dll)
-            && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/libhidapi.dll"), dll);
+        m_devices = devices;
+        m_ready = m_ready
+            && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/cfgmgr32.dll"),
+                           programDir() + QStringLiteral("/cfgmgr32.dll"))
+            && wine.run(QStringLiteral("reg"), {QStringLiteral("add"), QStringLiteral("HKLM\\System\\CurrentControlSet\\Services\\winebus"),
+                                                QStringLiteral("/v"), QStringLiteral("Enable SDL"), QStringLiteral("/t"),
+                                                QStringLiteral("REG_DWORD"), QStringLiteral("/d"), QStringLiteral("0"), QStringLiteral("/f")},
+                        60000) == 0;
+        wine.stop();   // the setting is read when the session starts
         QProcessEnvironment env;
-        env.insert(QStringLiteral("RT48PX_FAKEHID_DEVICES"), devices);
-        env.insert(QStringLiteral("RT48PX_FAKEHID_TRANSCRIPT"), kRecords + QStringLiteral("/hid.txt"));
+        env.insert(QStringLiteral("WINEDLLOVERRIDES"), wine.environment().value(QStringLiteral("WINEDLLOVERRIDES"))
+                       + QStringLiteral(";cfgmgr32=n;winedbg.exe=d"));
         env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
         return env;
     }
     QStringList transcript() const { return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/hid.txt"))); }
+    // The RT48PX's path as the search logged it ("\\?\hid#vid_f0e1&pid_0048#..."
+    // up to its last "#"), or an empty text.
+    QString loggedDevicePath() const
+    {
+        static const QRegularExpression found(QStringLiteral("RT48PX: f0e1:0048 .* path (\\S+)$"));
+        const QStringList log = TextFiles::lines(wine.appDataDir() + QStringLiteral("/logs/upvane.log"));
+        for (const QString &line : log) {
+            const QRegularExpressionMatch match = found.match(line);
+            if (match.hasMatch())
+                return match.captured(1);
+        }
+        return {};
+    }
     QStringList upgraderRecord() const
     {
         return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")));
     }
-    // The feature reports sent, in order: "device I length L: HEX" with the
-    // bytes up to the last one that is not zero.
+    // The feature reports that reached the devices, in order: "device I length
+    // L: HEX" with the bytes up to the last one that is not zero.
     QStringList sentReports() const
     {
         static const QRegularExpression send(QStringLiteral("^device (\\d+) \\S+ send length (\\d+) result -?\\d+: ([0-9a-f ]*)$"));
@@ -95,6 +145,7 @@ public:
 
 private:
     bool m_ready = false;
+    QStringList m_devices;
 };
 
 // The Linux rendering of the start page (from a demo run, docs/screenshots).
@@ -142,6 +193,10 @@ private:
     // folder with "-f", output discarded, and the answers.
     static void upgradeProgramsGotTheirStart(const WineWizard &wizard, bool microcodeStage)
     {
+        // The search logged the RT48PX's path as Wine's HID stack names it; the
+        // programs were answered with it.
+        const QString devicePath = wizard.loggedDevicePath();
+        QVERIFY2(devicePath.startsWith(QLatin1String("\\\\?\\hid#vid_f0e1&pid_0048#")), qPrintable(devicePath));
         const QStringList record = wizard.upgraderRecord();
         const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
         QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
@@ -150,7 +205,7 @@ private:
         const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
         QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
                  recordText);
-        QVERIFY2(record.contains(QStringLiteral("reply ") + kDevicePath + QLatin1Char('|')), recordText);
+        QVERIFY2(record.contains(QStringLiteral("reply ") + devicePath + QLatin1Char('|')), recordText);
         QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
     }
 
@@ -200,43 +255,45 @@ private slots:
 
     void upgrade_data()
     {
-        QTest::addColumn<QString>("devices");   // a mouse-like device, then the RT48PX
+        QTest::addColumn<QStringList>("devices");   // a foreign device, then the RT48PX
         QTest::addColumn<QString>("scenario4k");
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<QStringList>("reports");
 
-        // The feature reports: the probe goes to both devices; only the RT48PX
-        // answers it and is sent the module selection and the information request.
-        const QString probeMouse = QStringLiteral("device 0 length 512: 01 46 55 ff 45 4e 2d");
-        const QString probe = QStringLiteral("device 1 length 512: 01 46 55 ff 45 4e 2d");
-        const QStringList search{probeMouse, probe,
+        // The feature reports, each cut to the length its id is declared with (as
+        // Windows does with the 512-byte probe buffer) or padded to it (as hidapi
+        // does): the probe goes to both devices; only the RT48PX answers it and
+        // is sent the module selection and the information request.
+        const QString probe = QStringLiteral("device 1 length 64: 01 46 55 ff 45 4e 2d");
+        const QStringList search{QStringLiteral("device 0 length 64: 01 46 55 ff 45 4e 2d"), probe,
                                  QStringLiteral("device 1 length 29: 82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
                                                 "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
                                  QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8")};
         // Stage 1 opens the device the search accepted, and no other, and sends it
-        // the 0xA0 command; stage 2 confirms with the short 0xFF probe before its
-        // program starts.
+        // the 0xA0 command; stage 2 confirms with the short 0xFF probe (padded)
+        // before its program starts.
         const QStringList command{probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
-        const QString confirmation = QStringLiteral("device 1 length 7: 01 46 55 ff 45 4e 2d");
+        const QString confirmation = probe;
 
+        const QString foreign = QStringLiteral("kind=foreign,vid=f0e0,pid=1234,product=Keyboard,serial=KB-0001");
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
         QTest::newRow("micro-code stage")
-            << "kind=mute,product=Receiver;microcode=V1R1103" << "normal" << "V1.1.107"
+            << QStringList{foreign, "microcode=V1R1103"} << "normal" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
             << search + command + search + QStringList{confirmation} + search;
         QTest::newRow("micro-code current")
-            << "kind=mute,product=Receiver;microcode=V1R1104" << "normal" << "V7.7.777"
+            << QStringList{foreign, "microcode=V1R1104"} << "normal" << "V7.7.777"
             << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search;
         QTest::newRow("micro-code upgrade fails, Restart")
-            << "kind=mute,product=Receiver;microcode=V1R1103" << "fail2" << "V1.1.107"
+            << QStringList{foreign, "microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
             << search + command + search + QStringList{confirmation};
     }
 
     void upgrade()
     {
-        QFETCH(QString, devices);
+        QFETCH(QStringList, devices);
         QFETCH(QString, scenario4k);
         QFETCH(QString, firmware);
         QFETCH(QStringList, pages);
