@@ -123,19 +123,22 @@ public:
         return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")));
     }
     // The feature reports that reached the devices, in order: "device I length
-    // L: HEX" with the bytes up to the last one that is not zero.
-    QStringList sentReports() const
+    // L: HEX" for one sent, with the bytes up to the last one that is not zero;
+    // "device I read L: ID" for one asked for.
+    QStringList reports() const
     {
-        static const QRegularExpression send(QStringLiteral("^device (\\d+) \\S+ send length (\\d+) result -?\\d+: ([0-9a-f ]*)$"));
+        static const QRegularExpression report(
+            QStringLiteral("^device (\\d+) \\S+ (send|get) length (\\d+) result -?\\d+: ([0-9a-f]{2})([0-9a-f ]*)"));
         QStringList reports;
         for (const QString &line : transcript()) {
-            const QRegularExpressionMatch match = send.match(line);
-            if (match.hasMatch()) {
-                QString bytes = match.captured(3);
-                while (bytes.endsWith(QLatin1String(" 00")))
-                    bytes.chop(3);
-                reports << QStringLiteral("device %1 length %2: %3").arg(match.captured(1), match.captured(2), bytes);
-            }
+            const QRegularExpressionMatch match = report.match(line);
+            QString bytes = (match.captured(4) + match.captured(5)).trimmed();
+            while (bytes.endsWith(QLatin1String(" 00")))
+                bytes.chop(3);
+            if (match.captured(2) == QLatin1String("send"))
+                reports << QStringLiteral("device %1 length %2: %3").arg(match.captured(1), match.captured(3), bytes);
+            else if (match.hasMatch())
+                reports << QStringLiteral("device %1 read %2: %3").arg(match.captured(1), match.captured(3), match.captured(4));
         }
         return reports;
     }
@@ -266,29 +269,31 @@ private slots:
         // does): the probe goes to both devices; only the RT48PX answers it and
         // is sent the module selection and the information request.
         const QString probe = QStringLiteral("device 1 length 64: 01 46 55 ff 45 4e 2d");
-        const QStringList search{QStringLiteral("device 0 length 64: 01 46 55 ff 45 4e 2d"), probe,
+        const QStringList search{QStringLiteral("device 0 length 64: 01 46 55 ff 45 4e 2d"), QStringLiteral("device 0 read 33: 81"),
+                                 probe, QStringLiteral("device 1 read 33: 81"),
                                  QStringLiteral("device 1 length 29: 82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
                                                 "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
-                                 QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8")};
+                                 QStringLiteral("device 1 read 6: 02"), QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8"),
+                                 QStringLiteral("device 1 read 80: 12")};
         // Stage 1 opens the device the search accepted, and no other, and sends it
         // the 0xA0 command; stage 2 confirms with the short 0xFF probe (padded)
-        // before its program starts.
+        // and reads the confirmation before its program starts.
         const QStringList command{probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
-        const QString confirmation = probe;
+        const QStringList confirmation{probe, QStringLiteral("device 1 read 7: 22")};
 
         const QString foreign = QStringLiteral("kind=foreign,vid=f0e0,pid=1234,product=Keyboard,serial=KB-0001");
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
         QTest::newRow("micro-code stage")
             << QStringList{foreign, "microcode=V1R1103"} << "normal" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
-            << search + command + search + QStringList{confirmation} + search;
+            << search + command + search + confirmation + search;
         QTest::newRow("micro-code current")
             << QStringList{foreign, "microcode=V1R1104"} << "normal" << "V7.7.777"
             << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search;
         QTest::newRow("micro-code upgrade fails, Restart")
             << QStringList{foreign, "microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
-            << search + command + search + QStringList{confirmation};
+            << search + command + search + confirmation;
     }
 
     void upgrade()
@@ -316,7 +321,7 @@ private slots:
         QCOMPARE(WizardWalker::labels(visits), pages);
 
         // What the device saw, report by report.
-        QCOMPARE(wizard.sentReports(), reports);
+        QCOMPARE(wizard.reports(), reports);
 
         const bool microcodeStage = pages.contains(QStringLiteral("device-stage2"));
         upgradeProgramsGotTheirStart(wizard, microcodeStage);
