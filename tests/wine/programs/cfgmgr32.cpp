@@ -1,27 +1,27 @@
 // cfgmgr32.dll for the Wine tests: Wine 8.0's configuration manager with the
 // three calls that hidapi's Windows backend needs and Wine lacks or stubs,
-// made over SetupDi. Every other export is forwarded to setupapi, where Wine's
-// own cfgmgr32 finds them too (cfgmgr32.def). Put beside upvane.exe in a
-// test's copy of the program folder, with WINEDLLOVERRIDES=cfgmgr32=n; never
-// installed.
+// made over SetupDi. Every other export is forwarded to setupapi, which has
+// them all, as Wine's own cfgmgr32 forwards many (cfgmgr32.def). Put beside
+// upvane.exe in a test's copy of the program folder, with
+// WINEDLLOVERRIDES=cfgmgr32=n; never installed.
 #define _CFGMGR32_   // these calls are defined here, not imported
 #include <windows.h>
 
 #include <cfgmgr32.h>
 #include <devpropdef.h>
-#include <initguid.h>   // after devpropdef.h: the key below is defined here
 #include <setupapi.h>
 
 #include <string>
 #include <vector>
-
-DEFINE_DEVPROPKEY(kInstanceIdKey, 0x78c34fc8, 0x104a, 0x4aca, 0x9e, 0xa4, 0x52, 0x4d, 0x52, 0x99, 0x6e, 0x57, 256);
 
 extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_PropertyW(LPCWSTR path, const DEVPROPKEY *key,
                                                               DEVPROPTYPE *type, PBYTE buffer, PULONG size,
                                                               ULONG flags);
 
 namespace {
+
+// DEVPKEY_Device_InstanceId: what hidapi asks an interface for.
+const DEVPROPKEY kInstanceIdKey = {{0x78c34fc8, 0x104a, 0x4aca, {0x9e, 0xa4, 0x52, 0x4d, 0x52, 0x99, 0x6e, 0x57}}, 256};
 
 // The path of the interface `data` of `set`, and its device into `device`
 // (unless null); empty when SetupDi does not say.
