@@ -140,6 +140,15 @@ QString hidEnumerate::getUPver()
     return upVer;
 }
 
+bool hidEnumerate::isOlder(QString reported, QString wanted)
+{
+    if (wanted.isEmpty())
+        return false;
+    reported.remove(QLatin1Char('V'), Qt::CaseSensitive);
+    wanted.remove(QLatin1Char('V'), Qt::CaseSensitive);
+    return VersionPolicy::compareVersion(reported, wanted) < 0;
+}
+
 bool hidEnumerate::openPath(const char *path)
 {
     if (hid_init() != 0) {

@@ -60,6 +60,11 @@ public:
     // Firmware / micro-code version of the last accepted device; empty before any.
     Q_INVOKABLE QString getFWver();
     Q_INVOKABLE QString getUPver();
+    // Whether the version `reported` (as the device gives it) is lower than
+    // `wanted` (as config.ini names it): every "V" removed from both, then
+    // compared as VersionPolicy::compareVersion does. An empty `wanted` never
+    // is. Never fails.
+    Q_INVOKABLE bool isOlder(QString reported, QString wanted);
 
 private:
     // hid_init + hid_open_path. Returns false with device null (and hidapi exited

@@ -45,6 +45,13 @@ Window {
     property string upgrade_path: ""
     property string usb_path: ""
     property int upgrade4k: 0
+    // Why the run failed, one plain line for the failure page.
+    property string failureCause: ""
+    // After the firmware stage: a search for the switch runs on the success page
+    // until it is found; then what it reports is kept for that page.
+    property bool checkingVersions: false
+    property string checkedFw: ""
+    property string checkedUp: ""
 
     // The maker's support site, shown and opened by the device page and the
     // failure page. Kept short: on the device page it shares one line with the
@@ -77,6 +84,11 @@ Window {
             var list = hidusb.devlist
             if (list === undefined)
                 return
+            if (checkingVersions) {
+                if (list.length > 0)
+                    versionsChecked()
+                return
+            }
             if (list.length === 0) {
                 confirmEn = 0
                 return
@@ -125,7 +137,7 @@ Window {
                 }
                 if (code === 2 || code === 0) {
                     processRun = 1
-                    errorUI()
+                    failWith(qsTr("%1 reported the failure code %2.").arg(programName()).arg(code))
                 }
             } else if (code === 3) {
                 event.sendDeviceInfo(usb_path, Number(arg))
@@ -139,11 +151,12 @@ Window {
     // fails as on a failure report.
     Connections {
         target: process
-        function onUpgradeProgramLost() {
+        function onUpgradeProgramLost(end) {
             if (waitUpgrade !== 1 || mainload !== "../Qml/Process_interface.qml")
                 return
             processRun = 1
-            errorUI()
+            failWith(end ? qsTr("%1 ended without reporting a result (%2).").arg(programName()).arg(end)
+                         : qsTr("%1 ended without reporting a result.").arg(programName()))
         }
     }
 
@@ -338,16 +351,16 @@ Window {
         if (step === stepWake) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(true)) {
-                errorUI()
+                failWith(io.failure())
                 return
             }
             if (!hidusb.opendev())
-                errorUI()
+                failWith(qsTr("The RT48PX could not be opened; is it still connected?"))
             hidusb.send0XA0()
             process_interface_info = { "process_fun": nextUI, "runtime": 10 }
         } else if (step === stepMicrocode) {
             if (!hidusb.send0XFF())
-                errorUI()
+                failWith(qsTr("The RT48PX did not answer before the micro-code upgrade."))
             else
                 startUpgradeProgram("RT48PX_4K.exe")
         } else if (step === stepFirmware) {
@@ -355,7 +368,7 @@ Window {
         } else if (step === stepBarOnly) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(false)) {
-                errorUI()
+                failWith(io.failure())
                 return
             }
             processRun = 1
@@ -368,9 +381,14 @@ Window {
     function startUpgradeProgram(name) {
         upgrade_path = io.getAppPath() + "/upgradefile/" + name
         if (!io.copyFile(upgrade_path))
-            errorUI()
+            failWith(io.failure())
         else if (!process.openProcess("upgrade.exe", 3))
-            errorUI()
+            failWith(qsTr("%1 could not be started: %2").arg(name).arg(process.startError()))
+    }
+
+    // The upgrade program of the stage, by its name in upgradefile/.
+    function programName() {
+        return upgrade_path.substring(upgrade_path.lastIndexOf("/") + 1)
     }
 
     // The upgrade programs the run will start, checked before anything is sent to
@@ -404,6 +422,13 @@ Window {
         showResult(false)
     }
 
+    // The failure page with the line that says why; the log keeps the details.
+    function failWith(cause) {
+        failureCause = cause
+        console.info("failure: " + cause)
+        errorUI()
+    }
+
     function successUI() {
         showResult(true)
     }
@@ -413,13 +438,40 @@ Window {
     function showResult(success) {
         main.closebtn = 1
         upSuccess = success ? 1 : 0
+        checkedFw = ""
+        checkedUp = ""
+        checkingVersions = success
+        if (success)
+            searchRun = 1
         mainload = ""
         mainload = "../Qml/Upgrade_status.qml"
         confirmEn = 1
         foot_control_info = success ? footerSettings(0, 1, Qt.quit, "Finish") : footerSettings(0, 1, restartUpgrade, "Restart")
     }
 
+    // The switch found again after the upgrade: what it reports now.
+    function versionsChecked() {
+        checkingVersions = false
+        searchRun = 0
+        checkedFw = hidusb.getFWver()
+        checkedUp = hidusb.getUPver()
+        console.info("after the upgrade the RT48PX reports firmware " + checkedFw + ", micro-code " + checkedUp
+                     + "; config.ini: firmware " + FWVer + ", micro-code " + CodeVer)
+    }
+
+    // What the switch reports that is older than the upgrade brings ("firmware
+    // 01.0.106", "micro-code V1.1.103", or both joined by "and"); "" for nothing.
+    function olderVersions() {
+        var older = []
+        if (hidusb.isOlder(checkedFw, FWVer))
+            older.push(qsTr("firmware %1").arg(checkedFw))
+        if (hidusb.isOlder(checkedUp, CodeVer))
+            older.push(qsTr("micro-code %1").arg(checkedUp))
+        return older.join(qsTr(" and "))
+    }
+
     function restartUpgrade() {
+        failureCause = ""
         foot_control_info = footerSettings(1, 1, prepareDevice, "Confirm")
         operate_device_info = { "status": 1, "msg": "Detect current version" }
         mainload = "../Qml/Information_upgrade.qml"

@@ -62,8 +62,10 @@ bool ProcessInfo::openProcess(QString name, int mode)
 {
     const QString folder = get_userappdata_path();
     const QString path = folder + QLatin1Char('/') + name;
+    m_startError.clear();
     if (!QFile::exists(path)) {
         qWarning().noquote() << QStringLiteral("Does not exits: ") + path;
+        m_startError = QStringLiteral("%1 is missing from the application-data folder.").arg(name);
         return false;
     }
     QStringList arguments;
@@ -71,7 +73,15 @@ bool ProcessInfo::openProcess(QString name, int mode)
         arguments << QStringLiteral("-s");
     else if (mode != 0)
         arguments << QStringLiteral("-f");
-    return m_program->start(path, arguments, folder);
+    if (m_program->start(path, arguments, folder))
+        return true;
+    m_startError = m_program->error();
+    return false;
+}
+
+QString ProcessInfo::startError() const
+{
+    return m_startError;
 }
 
 QString ProcessInfo::get_userappdata_path()

@@ -30,8 +30,9 @@ signals:
     // The notify signal of `result`; nothing in this class emits it.
     void statusChanged();
     // The upgrade program started last ended wholly without its final report
-    // (0, 1 or 2), within about two seconds of its end.
-    void upgradeProgramLost();
+    // (0, 1 or 2), within about two seconds of its end. `end`: how its started
+    // process ended ("exit code 3", "signal 9"), empty when unknown.
+    void upgradeProgramLost(QString end);
 
 public slots:
     // true when a running program's name contains "FwLoader" (case-sensitive) and
@@ -46,6 +47,10 @@ public:
     // (warning "Does not exits: <path>") or could not be started (one log line);
     // true when it runs.
     Q_INVOKABLE bool openProcess(QString name, int mode);
+    // Why the last openProcess returned false, in one short plain sentence (the
+    // file missing, or the system's reason it could not be started); empty after
+    // one that started the program. Never fails.
+    Q_INVOKABLE QString startError() const;
     // The application-data folder, created when missing. Never fails (see
     // AppDataFolder::path()).
     Q_INVOKABLE QString get_userappdata_path();
@@ -59,4 +64,5 @@ public:
 private:
     QVariantMap m_result;
     UpgradeProgram *m_program;
+    QString m_startError;
 };

@@ -10,6 +10,15 @@ namespace {
 constexpr int PollMs = 500;
 constexpr int GoneLooks = 3;
 
+// The system's reason as a sentence: "Permission denied" -> "Permission denied.".
+QString asSentence(const QString &reason)
+{
+    const QString text = reason.trimmed();
+    if (text.isEmpty())
+        return QStringLiteral("The system gave no reason.");
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
 }
 
 UpgradeProgram::UpgradeProgram(QObject *parent)
@@ -25,7 +34,9 @@ bool UpgradeProgram::start(const QString &program, const QStringList &arguments,
 {
     stopAwaiting();
     m_native.reset();
+    m_error.clear();
     if (!m_reportsPossible) {
+        m_error = QStringLiteral("The wizard's channel for its reports could not be opened.");
         qWarning().noquote() << QStringLiteral("Upgrade program not started, the status channel does not listen: %1")
                                     .arg(program);
         return false;
@@ -35,6 +46,7 @@ bool UpgradeProgram::start(const QString &program, const QStringList &arguments,
     if (!m_native) {
         qWarning().noquote() << QStringLiteral("Upgrade program could not be started: %1 %2: %3")
                                     .arg(program, arguments.join(QLatin1Char(' ')), error);
+        m_error = asSentence(error);
         return false;
     }
     qInfo().noquote() << QStringLiteral("Upgrade program started: %1 %2, process %3")
@@ -44,6 +56,11 @@ bool UpgradeProgram::start(const QString &program, const QStringList &arguments,
     m_goneSeen = 0;
     m_poll.start();
     return true;
+}
+
+QString UpgradeProgram::error() const
+{
+    return m_error;
 }
 
 bool UpgradeProgram::isAwaited() const
@@ -89,7 +106,7 @@ void UpgradeProgram::poll()
                                 .arg(processId(m_native.get()));
     stopAwaiting();
     m_poll.stop();
-    emit endedWithoutReport();
+    emit endedWithoutReport(endOf(m_native.get()));
 }
 
 void UpgradeProgram::stopAwaiting()

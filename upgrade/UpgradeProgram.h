@@ -17,7 +17,7 @@
 // the program is "awaited": the status channel takes reports from its processes
 // only (owns()), and it is watched. When every one of its processes has ended
 // while it is still awaited, endedWithoutReport() is emitted, within about two
-// seconds, with a log line. A program that is alive but silent is awaited for
+// seconds, with a log line and how the started process ended. A program that is alive but silent is awaited for
 // ever: it may be writing the firmware.
 class UpgradeProgram : public QObject
 {
@@ -33,6 +33,9 @@ public:
     // false (one log line, nothing awaited) when it cannot be started, or when
     // reportsPossible is false (nothing started).
     bool start(const QString &program, const QStringList &arguments, const QString &folder);
+    // Why the last start() failed, in one short plain sentence (the system's
+    // reason where it gave one); empty after a start that succeeded.
+    QString error() const;
 
     // Whether the program of the last start is awaited.
     bool isAwaited() const;
@@ -48,8 +51,9 @@ public:
     void setReportsPossible(bool possible);
 
 signals:
-    // The awaited program ended wholly without its final report.
-    void endedWithoutReport();
+    // The awaited program ended wholly without its final report. `end`: how the
+    // started process ended ("exit code 3", "signal 9"), empty when unknown.
+    void endedWithoutReport(const QString &end);
 
 private:
     struct Native;   // the platform's handles on the program
@@ -62,12 +66,14 @@ private:
     // cannot. startedEnded: whether the started process has ended (the first time
     // it finds so, it logs how). othersAlive: whether a process it started runs
     // on. belongs: membership of a process id. processId: the started process.
+    // endOf: how the started process ended, once startedEnded found so; else empty.
     static Native *launch(const QString &program, const QStringList &arguments, const QString &folder,
                           QString *error);
     static bool startedEnded(Native *native);
     static bool othersAlive(Native *native);
     static bool belongs(Native *native, qint64 pid);
     static qint64 processId(const Native *native);
+    static QString endOf(const Native *native);
 
     void poll();
     void stopAwaiting();
@@ -76,5 +82,6 @@ private:
     QTimer m_poll;
     bool m_awaited = false;
     bool m_reportsPossible = true;
+    QString m_error;   // why the last start() failed
     int m_goneSeen = 0;   // polls in a row that found no process of the program
 };

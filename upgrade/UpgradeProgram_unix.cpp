@@ -25,6 +25,7 @@ struct UpgradeProgram::Native
 {
     pid_t pid = 0;         // the started process, the session's leader
     bool reaped = false;   // its end has been collected
+    QString end;           // how it ended, once reaped
 };
 
 namespace {
@@ -146,8 +147,10 @@ bool UpgradeProgram::startedEnded(Native *native)
     if (result == 0)
         return false;
     native->reaped = true;
-    if (result == native->pid)
-        qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: %2").arg(native->pid).arg(describeEnd(status));
+    if (result == native->pid) {
+        native->end = describeEnd(status);
+        qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: %2").arg(native->pid).arg(native->end);
+    }
     return true;
 }
 
@@ -166,4 +169,9 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
 qint64 UpgradeProgram::processId(const Native *native)
 {
     return native ? native->pid : 0;
+}
+
+QString UpgradeProgram::endOf(const Native *native)
+{
+    return native ? native->end : QString();
 }

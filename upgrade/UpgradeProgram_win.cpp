@@ -31,6 +31,7 @@ struct UpgradeProgram::Native
     HANDLE process = nullptr;   // the started process
     DWORD pid = 0;
     bool endLogged = false;
+    QString end;                // how it ended, once logged
     std::set<DWORD> tree;       // processes known to descend from the started one, alive at the last look
 };
 
@@ -39,9 +40,11 @@ namespace {
 // CreateProcess's answer for a program whose manifest asks for elevation (winerror.h).
 constexpr DWORD ElevationRequired = 740;
 
+// The system's own words for an error code, as one plain sentence.
 QString lastError(DWORD code = GetLastError())
 {
-    return QStringLiteral("error %1").arg(code);
+    const QString text = qt_error_string(int(code)).trimmed();
+    return text.isEmpty() ? QStringLiteral("Error %1.").arg(code) : text;
 }
 
 // One argument as the C runtime's command-line parser reads it back.
@@ -224,7 +227,10 @@ bool UpgradeProgram::startedEnded(Native *native)
         return false;
     DWORD code = 0;
     GetExitCodeProcess(native->process, &code);
-    qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: exit code %2").arg(native->pid).arg(code);
+    // An end by an exception (an access violation, 0xC0000005) reads best in hex.
+    native->end = code >= 0xC0000000u ? QStringLiteral("exit code 0x") + QString::number(code, 16).toUpper()
+                                      : QStringLiteral("exit code %1").arg(code);
+    qInfo().noquote() << QStringLiteral("Upgrade program %1 ended: %2").arg(native->pid).arg(native->end);
     native->endLogged = true;
     return true;
 }
@@ -273,4 +279,9 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
 qint64 UpgradeProgram::processId(const Native *native)
 {
     return native ? qint64(native->pid) : 0;
+}
+
+QString UpgradeProgram::endOf(const Native *native)
+{
+    return native ? native->end : QString();
 }

@@ -21,6 +21,15 @@ void makeParentFolder(const QString &localPath)
         QDir().mkpath(folder);
 }
 
+// What the system said when an operation on `file` failed, without a closing full stop.
+QString reason(const QFile &file)
+{
+    QString text = file.errorString().trimmed();
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 }
 
 fileIo::fileIo(QObject *parent)
@@ -106,11 +115,23 @@ QString fileIo::getAppPath()
 bool fileIo::copyFile(QString srcPath)
 {
     const QString destination = AppDataFolder::path() + QStringLiteral("/upgrade.exe");
-    if (QFile::exists(destination))
-        QFile::remove(destination);
-    if (QFile::copy(srcPath, destination))
+    m_failure.clear();
+    QFile earlier(destination);
+    if (earlier.exists() && !earlier.remove()) {
+        // Windows will not remove a program that runs.
+        m_failure = QStringLiteral("The earlier upgrade.exe in the application-data folder cannot be replaced; "
+                                   "it may still be running (%1).")
+                        .arg(reason(earlier));
+    }
+    QFile source(srcPath);
+    if (source.copy(destination))
         return true;
+    if (m_failure.isEmpty()) {
+        m_failure = QStringLiteral("%1 could not be copied into the application-data folder (%2).")
+                        .arg(QFileInfo(srcPath).fileName(), reason(source));
+    }
     qDebug() << "Copy upgrade tool failed";
+    qWarning().noquote() << m_failure;
     return false;
 }
 
@@ -122,8 +143,21 @@ QString fileIo::get_userappdata_path()
 bool fileIo::checkUpgradeProgram(QString path)
 {
     QFile file(path);
-    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
+    const QFileInfo info(path);
+    m_failure.clear();
+    if (info.isFile() && file.open(QIODevice::ReadOnly))
         return true;
     qWarning().noquote() << QStringLiteral("Upgrade program missing or unreadable: ") + path;
+    if (info.isFile()) {
+        m_failure = QStringLiteral("%1 in the folder %2 cannot be read (%3).")
+                        .arg(info.fileName(), info.dir().dirName(), reason(file));
+    } else {
+        m_failure = QStringLiteral("%1 is missing from the folder %2.").arg(info.fileName(), info.dir().dirName());
+    }
     return false;
+}
+
+QString fileIo::failure() const
+{
+    return m_failure;
 }

@@ -45,8 +45,9 @@ public:
     // The program folder. Never fails.
     Q_INVOKABLE QString getAppPath();
     // Copies `srcPath` to "upgrade.exe" in the application-data folder, removing an
-    // earlier copy first. Returns false (logs "Copy upgrade tool failed") when the
-    // copy fails; an earlier copy is then gone unless it could not be removed.
+    // earlier copy first. Returns false (logs "Copy upgrade tool failed" and the
+    // reason, see failure()) when the copy fails; an earlier copy is then gone
+    // unless it could not be removed.
     Q_INVOKABLE bool copyFile(QString srcPath);
     // The application-data folder, created when missing. Never fails (see
     // AppDataFolder::path()).
@@ -55,8 +56,13 @@ public:
     // checked before an upgrade sends anything to the device. false logs
     // "Upgrade program missing or unreadable: <path>".
     Q_INVOKABLE bool checkUpgradeProgram(QString path);
+    // Why the last copyFile or checkUpgradeProgram returned false, in one short
+    // plain sentence naming the file and the system's reason; empty after one that
+    // succeeded. Never fails.
+    Q_INVOKABLE QString failure() const;
 
 private:
     QUrl m_source;
     QString m_text;
+    QString m_failure;
 };

@@ -192,6 +192,25 @@ bool parseDeviceKeys(const std::string &keys, DeviceConfig &config, std::string 
     return true;
 }
 
+bool parseSetArguments(const std::string &arguments, long &index, std::string &keys)
+{
+    std::istringstream words(arguments);
+    std::string first;
+    if (!(words >> first))
+        return false;
+    index = -1;
+    if (std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        index = std::stol(first.substr(0, 9));
+        if (!(words >> first))
+            return false;
+    }
+    keys = first;
+    std::string more;
+    while (words >> more)
+        keys += ' ' + more;
+    return true;
+}
+
 EmulatedDevice::EmulatedDevice(DeviceConfig config)
     : m_config(std::move(config))
 {

@@ -77,6 +77,12 @@ struct DeviceConfig
 // a bad value; `config` then holds the pairs before it.
 bool parseDeviceKeys(const std::string &keys, DeviceConfig &config, std::string &error);
 
+// The arguments of the control line "set [I] KEYS" (after the verb): the device
+// index I (-1 without it: every device) and the device keys to apply to it with
+// parseDeviceKeys, e.g. "firmware=V1R1107" after an upgrade program wrote it.
+// Returns false when no keys follow.
+bool parseSetArguments(const std::string &arguments, long &index, std::string &keys);
+
 // One device: remembers what was asked last and answers the next read of it.
 class EmulatedDevice
 {

@@ -118,7 +118,12 @@ void FakeHidState::applyControl()
         std::istringstream words(line);
         std::string action;
         int index = -1;
-        words >> action >> index;
+        words >> action;
+        if (action == "set") {
+            applySet(line.substr(line.find("set") + 3));
+            continue;
+        }
+        words >> index;
         if (action != "unplug" && action != "plug" && action != "replug")
             continue;
         for (size_t i = 0; i < slots.size(); ++i) {
@@ -130,6 +135,20 @@ void FakeHidState::applyControl()
                 slot.device.reset();
             slot.present = action != "unplug";
         }
+    }
+}
+
+void FakeHidState::applySet(const std::string &arguments)
+{
+    long index = -1;
+    std::string keys;
+    std::string error;
+    if (!Rt48px::parseSetArguments(arguments, index, keys))
+        return;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        if ((index < 0 || static_cast<size_t>(index) == i)
+            && !Rt48px::parseDeviceKeys(keys, slots[i]->device.config(), error) && transcript)
+            std::fprintf(transcript, "control error: %s\n", error.c_str());
     }
 }
 

@@ -44,6 +44,9 @@ struct FakeHidState
     void record(FakeHid::Call call);
     // Applies the whole lines added to the control file since the last time.
     void applyControl();
+    // A control line "set [I] KEYS": the keys applied to device I, or to every
+    // device; keys that do not parse are written to the transcript.
+    void applySet(const std::string &arguments);
     // The slot behind a handle of this generation whose device is present; null
     // for anything else.
     Slot *slotOf(const hid_device *dev);

@@ -230,6 +230,20 @@ bool HidrawTestbed::replug(size_t index, std::string &error)
     return plug(index, error);
 }
 
+bool HidrawTestbed::setKeys(size_t index, const std::string &keys, std::string &error)
+{
+    if (index != std::string::npos && index >= m_devices.size()) {
+        error = "no such device";
+        return false;
+    }
+    for (size_t i = 0; i < m_devices.size(); ++i) {
+        if ((index == std::string::npos || index == i)
+            && !Rt48px::parseDeviceKeys(keys, m_devices[i].emulator.config(), error))
+            return false;
+    }
+    return true;
+}
+
 int HidrawTestbed::onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self)
 {
     return static_cast<HidrawTestbed *>(self)->handleIoctl(client);

@@ -46,6 +46,12 @@ public:
     // unplug + plug of one device, or of every device when index == npos.
     bool replug(size_t index, std::string &error);
 
+    // Applies device keys (Rt48px::parseDeviceKeys, e.g. "firmware=V1R1107") to
+    // device `index`, or to every device when index == npos; what the device
+    // answers changes from its next report on. Returns false with `error` set
+    // for an unknown device or keys that do not parse.
+    bool setKeys(size_t index, const std::string &keys, std::string &error);
+
     size_t deviceCount() const { return m_devices.size(); }
 
 private:

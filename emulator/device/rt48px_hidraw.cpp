@@ -51,9 +51,10 @@ Options:
   --transcript FILE   append one line per report exchanged to FILE:
                         device I /dev/hidrawN send|get length L result R: HEX [-> HEX]
   --control FIFO      create FIFO and read commands from it, one per line:
-                        replug [I]   unplug [I]   plug [I]   (I: device index,
-                        default every device); a replugged device comes back as
-                        a NEW hidraw node
+                        replug [I]   unplug [I]   plug [I]   set [I] KEYS
+                        (I: device index, default every device); a replugged
+                        device comes back as a NEW hidraw node; set applies
+                        device keys (e.g. firmware=V1R1107) from the next report on
   --help              show this text
 
 Without --device or --scenario one RT48PX with default versions is emulated.
@@ -90,7 +91,14 @@ void command(Run &run, const std::string &line)
     std::string error;
     bool ok = true;
     const std::string name = verb;
-    if (name == "replug") {
+    long setIndex = -1;
+    std::string keys;
+    if (name == "set") {
+        const bool parsed = Rt48px::parseSetArguments(line.substr(line.find("set") + 3), setIndex, keys);
+        ok = parsed && run.testbed->setKeys(setIndex < 0 ? std::string::npos : size_t(setIndex), keys, error);
+        if (!parsed)
+            error = "no device keys";
+    } else if (name == "replug") {
         ok = run.testbed->replug(which, error);
     } else if (name == "unplug") {
         for (size_t i = 0; i < run.testbed->deviceCount(); ++i) {

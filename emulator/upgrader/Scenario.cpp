@@ -93,8 +93,8 @@ bool parseSend(const std::string &word, Scenario::Step *step)
 bool parseStep(const std::string &word, Scenario::Step *step)
 {
     using Step = Scenario::Step;
-    if (word == "crash" || word == "hang" || word == "exit") {
-        step->kind = word == "crash" ? Step::Crash : word == "hang" ? Step::Hang : Step::Exit;
+    if (word == "crash" || word == "hang" || word == "exit" || word == "flash") {
+        step->kind = word == "crash" ? Step::Crash : word == "hang" ? Step::Hang : word == "exit" ? Step::Exit : Step::Flash;
         return true;
     }
     if (word.compare(0, 6, "await:") == 0) {
@@ -141,7 +141,8 @@ std::string restOfLine(std::istringstream &words)
 std::vector<std::pair<std::string, std::string>> Scenario::presets()
 {
     return {
-        {"normal", "pause:300 3 pause:300 1"},
+        {"normal", "pause:300 3 flash pause:300 1"},
+        {"hollow", "pause:300 3 pause:300 1"},
         {"fail0", "pause:300 0"},
         {"fail2", "pause:300 3 pause:300 2"},
         {"silent", "hang"},

@@ -19,6 +19,8 @@
 //   hang            stay connected and silent until the tool goes away
 //   exit            end at once, without another word
 //   crash           end at once, killed, without another word
+//   flash           make the emulated RT48PX report the version this copy
+//                   brings (through the emulator's control channel)
 //   child           hand the remaining steps to a copy of this program that it
 //                   starts (in its session, or on Windows its job) and end at once
 // or one of the preset names (presets()). Plain C++: the Windows stand-in runs
@@ -28,7 +30,7 @@ class Scenario
 public:
     struct Step
     {
-        enum Kind { Send, Pause, Freeze, Await, Hang, Exit, Crash, Child };
+        enum Kind { Send, Pause, Freeze, Await, Hang, Exit, Crash, Child, Flash };
         Kind kind = Send;
         std::vector<std::string> messages;   // Send: the texts sent back to back (bytes)
         std::vector<bool> raw;               // Send: per text, sent by "hex:" (no reply awaited)

@@ -67,6 +67,36 @@ bool reach(ToolLink &link, const Record &record)
     return false;
 }
 
+// The device keys the copy brings: the micro-code program its micro-code, the
+// firmware program its firmware (the versions of the sample config.ini).
+std::string flashedKeys(const std::string &variant)
+{
+    return variant == "RT48PX_4K" ? "microcode=V1R1104" : "firmware=V1R1107";
+}
+
+// Makes the emulated RT48PX report the versions this copy brings: a line "set
+// KEYS" to the emulator's control channel, the harness's FIFO or the stand-in
+// hidapi library's file, whichever the environment names.
+void flash(const StandIn::Launch &launch, const Record &record)
+{
+    const std::string keys = flashedKeys(launch.variant);
+    for (const char *name : {"RT48PX_HIDRAW_CONTROL", "RT48PX_FAKEHID_CONTROL"}) {
+        const std::optional<std::string> path = launch.environment(name);
+        if (!path || path->empty())
+            continue;
+        std::FILE *control = std::fopen(path->c_str(), "ab");
+        if (!control)
+            continue;
+        const std::string line = "set " + keys + "\n";
+        const bool written = std::fwrite(line.data(), 1, line.size(), control) == line.size();
+        if (std::fclose(control) == 0 && written) {
+            record.line("flash", keys);
+            return;
+        }
+    }
+    record.line("flash", "no control channel");
+}
+
 // Hands the steps after "child" to a copy of this program and ends.
 int startChild(const std::string &rest, const StandIn::Launch &launch, const Record &record)
 {
@@ -151,6 +181,9 @@ Outcome playStep(const Scenario::Step &step, const StandIn::Launch &launch, Tool
         SelfProcess::crash();
     case Scenario::Step::Child:
         return startChild(step.rest, launch, record);
+    case Scenario::Step::Flash:
+        flash(launch, record);
+        return std::nullopt;
     case Scenario::Step::Pause:
         link.idle(step.milliseconds);
         return std::nullopt;

@@ -79,6 +79,24 @@ Item {
                 onClicked: logFolder.open()
             }
         }
+        // Why it failed, in one plain line.
+        Text {
+            id: cause_txt
+            text: main.failureCause
+            visible: text !== ""
+            font.family: notosans.name
+            font.pixelSize: 14
+            width: parent.width - 80
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: log_link.bottom
+            anchors.topMargin: 18
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
     }
 
     Rectangle {
@@ -128,6 +146,32 @@ Item {
             anchors.left: tips.left
             anchors.top: tips.bottom
             anchors.topMargin: 65
+        }
+        // What the switch reports once found again; a warning with the support
+        // address where it is older than the upgrade brings.
+        Row {
+            id: check_line
+            readonly property bool older: main.checkedFw !== "" && main.olderVersions() !== ""
+            visible: main.checkedFw !== ""
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.top: tips.bottom
+            anchors.topMargin: 110
+            Text {
+                id: check_txt
+                text: !check_line.older
+                      ? qsTr("The RT48PX now reports firmware %1 and micro-code %2.").arg(main.checkedFw).arg(main.checkedUp)
+                      : qsTr("Warning: the RT48PX still reports %1, older than this upgrade. Technical support: ")
+                        .arg(main.olderVersions())
+                color: check_line.older ? "red" : "black"
+                font.family: notosans.name
+                font.pixelSize: 14
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+            SupportLink {
+                id: check_link
+                visible: check_line.older
+            }
         }
     }
 }

@@ -22,19 +22,13 @@ int addOldDevice()
     return FakeHid::addDevice(config);
 }
 
-// Stands in for the desktop's browser, keeping the addresses it is handed, and
-// for a launcher that cannot start anything (the real one fails only for a file
-// that the copy just made, which nothing here can take away in between).
+// Stands in for the desktop's browser, keeping the addresses it is handed.
 class Double : public QObject
 {
     Q_OBJECT
 
 public:
     QList<QUrl> opened;
-    Q_INVOKABLE bool openProcess(const QString &, int) { return false; }
-
-signals:
-    void upgradeProgramLost();
 
 public slots:
     void open(const QUrl &url) { opened << url; }
@@ -58,14 +52,19 @@ class tst_WizardFlow : public QObject
         m_wizard->call("upgrade_device");
     }
 
-    // Everything main.qml sets when it reaches the failure page.
-    void verifyFailurePage() const
+    // Everything main.qml sets when it reaches the failure page, and the line
+    // that says why.
+    void verifyFailurePage(const QString &cause) const
     {
         QCOMPARE(m_wizard->page(), QLatin1String(Wizard::ResultPage));
         QCOMPARE(m_wizard->integer("upSuccess"), 0);
         QCOMPARE(m_wizard->integer("closebtn"), 1);
         QCOMPARE(m_wizard->integer("confirmEn"), 1);
         QCOMPARE(m_wizard->setting("foot_control_info", "btn").toString(), QStringLiteral("Restart"));
+        QObject *line = m_wizard->pageObject("cause_txt");
+        QVERIFY(line);
+        QCOMPARE(line->property("text").toString(), cause);
+        QVERIFY(line->property("visible").toBool());
     }
 
 private slots:
@@ -130,7 +129,7 @@ private slots:
         toFirmwareStage();
         QTRY_COMPARE_WITH_TIMEOUT(m_world->recordEnd(), QStringLiteral("exit"), Search);
         QTRY_COMPARE_WITH_TIMEOUT(m_wizard->page(), QLatin1String(Wizard::ResultPage), Search);
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("RT48PX.exe ended without reporting a result (exit code 0)."));
     }
 
     // The programs the run needs are checked before anything goes to the device:
@@ -158,7 +157,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(wizard.integer("confirmEn"), 1, Search);
         QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Upgrade program missing or unreadable: ") + program));
         wizard.call("cleanDevice");
-        verifyFailurePage();
+        verifyFailurePage(missing + QStringLiteral(" is missing from the folder upgradefile."));
         QCOMPARE(FakeHid::device(device).commandsReceived(), 0);
         QVERIFY(!QFile::exists(m_world->recordPath()));
     }
@@ -173,7 +172,7 @@ private slots:
         m_wizard = std::make_unique<Wizard>();
         QVERIFY(m_wizard->window);
         toFirmwareStage();
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("RT48PX.exe could not be started: The wizard's channel for its reports could not be opened."));
         QVERIFY(!QFile::exists(m_world->recordPath()));
     }
 
@@ -182,23 +181,24 @@ private slots:
     void failureReports_data()
     {
         QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("code 0") << QByteArray("0") << true;
-        QTest::newRow("code 2 after the device question") << QByteArray("3 2") << true;
-        QTest::newRow("unknown code") << QByteArray("7") << false;
+        QTest::addColumn<QString>("cause");   // empty: no failure
+        QTest::newRow("code 0") << QByteArray("0") << "RT48PX.exe reported the failure code 0.";
+        QTest::newRow("code 2 after the device question") << QByteArray("3 2") << "RT48PX.exe reported the failure code 2.";
+        QTest::newRow("unknown code") << QByteArray("7") << QString();
     }
 
     void failureReports()
     {
         QFETCH(QByteArray, scenario);
-        QFETCH(bool, fails);
+        QFETCH(QString, cause);
+        const bool fails = !cause.isEmpty();
         qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", scenario + " hang");
         QSignalSpy reports(&m_wizard->services.event, &UpgradeEventFilter::statusChanged);
         toFirmwareStage();
         QTRY_COMPARE_WITH_TIMEOUT(reports.count(), scenario.count(' ') + 1, Search);
         if (fails) {
             QTRY_COMPARE(m_wizard->page(), QLatin1String(Wizard::ResultPage));
-            verifyFailurePage();
+            verifyFailurePage(cause);
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(m_wizard->progress(), 90, Search);
             QCOMPARE(m_wizard->page(), QLatin1String(Wizard::ProgressPage));
@@ -217,7 +217,7 @@ private slots:
         m_wizard->call("searchDevice");
         QCOMPARE(m_wizard->integer("step"), 2);
         m_wizard->call("upgrade_4k");
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("The RT48PX did not answer before the micro-code upgrade."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
     }
 
@@ -227,17 +227,56 @@ private slots:
         QVERIFY(QDir().mkpath(copy + QStringLiteral("/keep")));   // a folder where the copy belongs
         m_wizard->set("step", 3);
         m_wizard->call("upgrade_device");
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("The earlier upgrade.exe in the application-data folder cannot be replaced; "
+                                         "it may still be running (Is a directory)."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
     }
 
     void failingStartFailsStage3()
     {
-        Double refusing;
-        m_wizard->engine.rootContext()->setContextProperty(QStringLiteral("process"), &refusing);
+        const QString program = m_world->programDir() + QStringLiteral("/upgradefile/RT48PX.exe");
+        QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         m_wizard->set("step", 3);
         m_wizard->call("upgrade_device");
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("RT48PX.exe could not be started: Permission denied."));
+        QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
+    }
+
+    // Once the firmware stage is done, the success page searches for the switch
+    // and says what it reports: a plain line, or a warning with the support
+    // address where the versions are older than config.ini's (its firmware is
+    // 01.0.107 until an upgrade program makes it 1.1.107).
+    void successPageChecksTheSwitch_data()
+    {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("took the upgrade") << QByteArray("normal")
+            << "The RT48PX now reports firmware V1.1.107 and micro-code V1.1.104." << false;
+        QTest::newRow("reported success without it") << QByteArray("hollow")
+            << "Warning: the RT48PX still reports firmware 01.0.107, older than this upgrade. Technical support: " << true;
+    }
+
+    void successPageChecksTheSwitch()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(QString, line);
+        QFETCH(bool, warns);
+        const QString control = m_world->path(QStringLiteral("control.txt"));
+        std::string error;
+        QVERIFY(FakeHid::configure({}, {}, control.toStdString(), &error));
+        qputenv("RT48PX_FAKEHID_CONTROL", control.toLocal8Bit());
+        FakeHid::addDevice();
+        qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", scenario);
+        toFirmwareStage();
+        QTRY_COMPARE_WITH_TIMEOUT(m_wizard->page(), QLatin1String(Wizard::ResultPage), Search);
+        QCOMPARE(m_wizard->integer("upSuccess"), 1);
+        QObject *text = m_wizard->pageObject("check_txt");
+        QVERIFY(text);
+        QTRY_COMPARE_WITH_TIMEOUT(text->property("text").toString(), line, Search);
+        QVERIFY(m_wizard->pageObject("check_line")->property("visible").toBool());
+        QCOMPARE(m_wizard->pageObject("check_link")->property("visible").toBool(), warns);
+        qunsetenv("RT48PX_FAKEHID_CONTROL");
     }
 
     // The check box and Confirm toggle together; a double click on Confirm acts
@@ -266,7 +305,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(confirm->property("enabled").toBool(), Search);
         FakeHid::setPresent(device, false);
         wizard.click(Wizard::ConfirmButton);
-        verifyFailurePage();
+        verifyFailurePage(QStringLiteral("The RT48PX could not be opened; is it still connected?"));
         const QVariant fwver = wizard.get("fwver");
         QVERIFY(fwver != QStringLiteral("V0.0.000"));
 

@@ -83,24 +83,25 @@ private slots:
     }
 
     // The program of the stage, watched: one that ends wholly without its final
-    // report is given up within about two seconds; one that reports is not, nor
-    // one whose child reports after it has ended.
+    // report is given up within about two seconds, saying how it ended; one that
+    // reports is not, nor one whose child reports after it has ended.
     void programEndsWithoutFinalReport_data()
     {
         QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("ends at once") << QByteArray("exit") << true;
-        QTest::newRow("unknown code, then ends") << QByteArray("7") << true;
-        QTest::newRow("no number, then ends") << QByteArray("hex:78") << true;
-        QTest::newRow("killed") << QByteArray("pause:0 crash") << true;
-        QTest::newRow("final report, then ends") << QByteArray("pause:300 1") << false;
-        QTest::newRow("its child reports after it ended") << QByteArray("child pause:2500 1") << false;
+        QTest::addColumn<QString>("end");   // empty: not lost
+        QTest::newRow("ends at once") << QByteArray("exit") << "exit code 0";
+        QTest::newRow("unknown code, then ends") << QByteArray("7") << "exit code 0";
+        QTest::newRow("no number, then ends") << QByteArray("hex:78") << "exit code 0";
+        QTest::newRow("killed") << QByteArray("pause:0 crash") << "signal 9";
+        QTest::newRow("final report, then ends") << QByteArray("pause:300 1") << QString();
+        QTest::newRow("its child reports after it ended") << QByteArray("child pause:2500 1") << QString();
     }
 
     void programEndsWithoutFinalReport()
     {
         QFETCH(QByteArray, scenario);
-        QFETCH(bool, lost);
+        QFETCH(QString, end);
+        const bool lost = !end.isEmpty();
         TestWorld world;
         ProcessInfo process;
         UpgradeEventFilter event;
@@ -120,6 +121,7 @@ private slots:
         if (lost) {
             QTRY_COMPARE_WITH_TIMEOUT(lostSpy.count(), 1, 10000);
             QVERIFY2(sinceEnd.elapsed() < 4000, qPrintable(QString::number(sinceEnd.elapsed())));
+            QCOMPARE(lostSpy.at(0).at(0).toString(), end);
             QVERIFY(!process.upgradeProgram()->isAwaited());
             return;
         }
