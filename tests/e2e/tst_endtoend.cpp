@@ -171,6 +171,10 @@ private slots:
 
         verifyDeviceSaw(run, microcodeStage);
         verifyUpgradeProgramsSaw(run, microcodeStage);
+        // The micro-code program's flash reached the emulated device (V1R1103 so
+        // far): the search after it read the micro-code V1R1104.
+        if (microcodeStage && scenario4k == QLatin1String("normal"))
+            QVERIFY(!TextFiles::lines(run.transcriptFile()).filter(QStringLiteral("56 31 52 31 31 30 34")).isEmpty());
         verifyConfig(run, firmware);
         if (QTest::currentTestFailed())
             return;
