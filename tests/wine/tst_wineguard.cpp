@@ -320,6 +320,9 @@ private slots:
             qInfo("failure page %lld ms after the program ended", sinceEnd.elapsed());
             QTRY_VERIFY_WITH_TIMEOUT(
                 wizard.log().contains(QStringLiteral("Upgrade program %1 ended without a final report").arg(pid)), 5000);
+            // The failure page's line, as the log keeps it.
+            QVERIFY(wizard.log().contains(
+                QStringLiteral("failure: %1.exe ended without reporting a result (exit code ").arg(variant)));
             return;
         }
 
@@ -359,6 +362,7 @@ private slots:
         const QByteArray line = QStringLiteral("Upgrade program missing or unreadable: %1/upgradefile/RT48PX.exe")
                                     .arg(folder).toUtf8();
         QTRY_VERIFY_WITH_TIMEOUT(wizard.logBytes().contains(line), 5000);
+        QVERIFY(wizard.log().contains(QStringLiteral("failure: RT48PX.exe is missing from the folder upgradefile.")));
     }
 
     // At 90 %, waiting for the firmware program: another program (not started by
