@@ -85,6 +85,9 @@ void flash(const StandIn::Launch &launch, const Record &record)
         if (!path || path->empty())
             continue;
         std::FILE *control = std::fopen(path->c_str(), "ab");
+        // A Linux path seen from a Windows program under Wine: the Linux root is drive Z:.
+        if (!control && path->front() == '/')
+            control = std::fopen(("Z:" + *path).c_str(), "ab");
         if (!control)
             continue;
         const std::string line = "set " + keys + "\n";
