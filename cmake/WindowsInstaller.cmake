@@ -31,6 +31,8 @@ set(CPACK_NSIS_DISPLAY_NAME "${_title}")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/qml/Images/app.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/qml/Images/app.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME upvane.exe)
+# The Start-menu entry starts the program where it lies, not under bin\.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # A 64-bit installer (the program is 64-bit), with a version record of its own.

@@ -18,6 +18,7 @@ namespace {
 
 const QString kVersion = QStringLiteral("1.1.107.1");
 const QString kTestName = QStringLiteral("VELM Upvane TEST EQUIPMENT");
+const QString kTestTitle = kTestName + QStringLiteral(" - writes no firmware");
 const QString kReleaseName = QStringLiteral("VELM Upvane");
 const QString kSupportUrl = QStringLiteral("https://support.velm.example/rt48px");
 const QString kSignPassword = QStringLiteral("throwaway");
@@ -159,7 +160,7 @@ private slots:
         WinePrefix wine;
         QVERIFY2(wine.isValid(), qPrintable(wine.error()));
         const QString windowsDir = installFolder(kTestName);
-        const QString menuDir = startMenuFolder(kTestName);
+        const QString menuDir = startMenuFolder(kTestTitle);
         const QString installDir = wine.unixPath(windowsDir);
 
         // A silent install puts the shipped layout, its uninstaller and a
@@ -169,7 +170,8 @@ private slots:
         expected << QStringLiteral("Uninstall.exe");
         expected.sort();
         QCOMPARE(filesUnder(installDir), expected);
-        QVERIFY(QFile::exists(wine.unixPath(menuDir) + QStringLiteral("/%1.lnk").arg(kTestName)));
+        const QByteArray link = contents(wine.unixPath(menuDir) + QStringLiteral("/%1.lnk").arg(kTestName));
+        QVERIFY(link.contains(QString(windowsDir + QStringLiteral("/upvane.exe")).replace(QLatin1Char('/'), QLatin1Char('\\')).toLatin1()));
 
         // The installed program starts from there, with nothing of the
         // toolchain on Wine's search path.
