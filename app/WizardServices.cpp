@@ -29,6 +29,7 @@ void WizardServices::expose(QQmlEngine &engine)
 
     context->setContextProperty(QStringLiteral("ap_ver"),
                                 VersionText::shortVersion(QCoreApplication::applicationVersion()));
+    context->setContextProperty(QStringLiteral("supportSite"), QStringLiteral(UPVANE_SUPPORT_URL));
 
     // The versions this upgrade brings are read before the policy keys are repaired.
     QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // writes the defaults when it goes

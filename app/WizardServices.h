@@ -18,7 +18,8 @@ public:
 
     // Publishes "io", "process", "event" and "logFolder", registers HidSocket 1.0
     // in "com.velm.HID", installs the status filter on the event dispatcher,
-    // publishes "ap_ver" from the application version, then reads config.ini
+    // publishes "ap_ver" from the application version and "supportSite" from the
+    // build setting UPVANE_SUPPORT_URL, then reads config.ini
     // (ProgramFolder), publishes "FWVer" and "CodeVer" as they stood and repairs
     // the policy keys. Call once the application object exists. Never fails: a
     // missing or unreadable config.ini gives empty versions.

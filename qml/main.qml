@@ -54,9 +54,10 @@ Window {
     property string checkedUp: ""
 
     // The maker's support site, shown and opened by the device page and the
-    // failure page. Kept short: on the device page it shares one line with the
+    // failure page: the build setting UPVANE_SUPPORT_URL (a placeholder outside
+    // releases). Kept short: on the device page it shares one line with the
     // sentence before it.
-    readonly property string supportUrl: "https://example.com"
+    readonly property string supportUrl: supportSite
 
     // A close from the window manager (Alt+F4, the taskbar) is refused exactly
     // while the title bar's close button is disabled: mid-upgrade.

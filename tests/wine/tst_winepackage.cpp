@@ -1,6 +1,8 @@
 // The Windows program as it ships, under Wine: its version record and manifest,
 // the installer's silent install, the installed program's start and the
-// uninstall, and the text editor that shows a report.
+// uninstall, the text editor that shows a report, and the release installer of
+// scripts/package-windows with the maker's programs (two small programs made
+// here) signed with a throwaway certificate.
 #include "../common/TextFiles.h"
 #include "PictureMatch.h"
 #include "VersionRecord.h"
@@ -15,12 +17,46 @@
 namespace {
 
 const QString kVersion = QStringLiteral("1.1.107.1");
-const QString kInstallDir = QStringLiteral("C:/Program Files/VELM Upvane");
-const QString kStartMenuDir = QStringLiteral("C:/ProgramData/Microsoft/Windows/Start Menu/Programs/VELM Upvane");
+const QString kTestName = QStringLiteral("VELM Upvane TEST EQUIPMENT");
+const QString kTestTitle = kTestName + QStringLiteral(" - writes no firmware");
+const QString kReleaseName = QStringLiteral("VELM Upvane");
+const QString kSupportUrl = QStringLiteral("https://support.velm.example/rt48px");
+const QString kSignPassword = QStringLiteral("throwaway");
 
+QString installFolder(const QString &name) { return QStringLiteral("C:/Program Files/") + name; }
+QString startMenuFolder(const QString &name)
+{
+    return QStringLiteral("C:/ProgramData/Microsoft/Windows/Start Menu/Programs/") + name;
+}
+
+// The installer of scripts/build-windows, with the test equipment.
 QString installer()
 {
-    return WinePrefix::windowsBuild() + QStringLiteral("/Upvane-%1-win64.exe").arg(kVersion);
+    return WinePrefix::windowsBuild() + QStringLiteral("/Upvane-%1-win64-TEST-EQUIPMENT-writes-no-firmware.exe").arg(kVersion);
+}
+
+// scripts/package-windows builds beside the test build, apart from it.
+QString releaseBuild() { return WinePrefix::windowsBuild() + QStringLiteral("-release"); }
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs a Linux program to its end: its exit code (-1 when it did not end within
+// `timeoutMs`) and, in `output`, what it wrote.
+int runTool(const QString &program, const QStringList &arguments, int timeoutMs, QString *output = nullptr,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(timeoutMs);
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAll());
+    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 // A resource of a Windows executable, read with icoutils' wrestool.
@@ -55,6 +91,36 @@ private slots:
     void initTestCase()
     {
         WINE_TESTS_REQUIRED();
+        QVERIFY(m_work.isValid());
+
+        // The maker's programs: two small Windows programs, each its own bytes.
+        QVERIFY(QDir().mkpath(work(QStringLiteral("maker"))));
+        for (const QString &name : {QStringLiteral("RT48PX_4K"), QStringLiteral("RT48PX")}) {
+            const QString source = work(name + QStringLiteral(".c"));
+            QVERIFY(TextFiles::write(source, QStringLiteral("int main(void) { return sizeof \"maker's %1\" == 0; }\n").arg(name)));
+            QString output;
+            QVERIFY2(runTool(QStringLiteral("x86_64-w64-mingw32-gcc"),
+                             {QStringLiteral("-s"), QStringLiteral("-o"), work(QStringLiteral("maker/%1.exe").arg(name)), source},
+                             60000, &output) == 0, qPrintable(output));
+        }
+        // Folders package-windows must refuse: one program missing; a Linux
+        // program under the name of a Windows one.
+        QVERIFY(QDir().mkpath(work(QStringLiteral("only firmware"))));
+        QVERIFY(QFile::copy(work(QStringLiteral("maker/RT48PX.exe")), work(QStringLiteral("only firmware/RT48PX.exe"))));
+        QVERIFY(QDir().mkpath(work(QStringLiteral("linux"))));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), work(QStringLiteral("linux/RT48PX_4K.exe"))));
+        QVERIFY(QFile::copy(work(QStringLiteral("maker/RT48PX.exe")), work(QStringLiteral("linux/RT48PX.exe"))));
+        // A throwaway certificate with its key, as package-windows takes them.
+        QString output;
+        QVERIFY2(runTool(QStringLiteral("openssl"),
+                         {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                          QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                          QStringLiteral("/CN=Upvane throwaway signer"), QStringLiteral("-keyout"), work(QStringLiteral("key.pem")),
+                          QStringLiteral("-out"), work(QStringLiteral("cert.pem"))}, 60000, &output) == 0, qPrintable(output));
+        QVERIFY2(runTool(QStringLiteral("openssl"),
+                         {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-inkey"), work(QStringLiteral("key.pem")),
+                          QStringLiteral("-in"), work(QStringLiteral("cert.pem")), QStringLiteral("-out"), work(QStringLiteral("cert.p12")),
+                          QStringLiteral("-passout"), QStringLiteral("pass:") + kSignPassword}, 60000, &output) == 0, qPrintable(output));
     }
 
     void versionRecord_data()
@@ -62,7 +128,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("description");
         QTest::newRow("program") << WinePrefix::installedLayout() + QStringLiteral("/upvane.exe") << "VELM Upvane";
-        QTest::newRow("installer") << installer() << "VELM Upvane Setup";
+        QTest::newRow("test-equipment installer") << installer() << "VELM Upvane TEST EQUIPMENT - writes no firmware Setup";
     }
 
     void versionRecord()
@@ -93,21 +159,24 @@ private slots:
     {
         WinePrefix wine;
         QVERIFY2(wine.isValid(), qPrintable(wine.error()));
-        const QString installDir = wine.unixPath(kInstallDir);
+        const QString windowsDir = installFolder(kTestName);
+        const QString menuDir = startMenuFolder(kTestTitle);
+        const QString installDir = wine.unixPath(windowsDir);
 
         // A silent install puts the shipped layout, its uninstaller and a
-        // Start-menu entry in place.
+        // Start-menu entry in place, in a folder of its own that says what it is.
         QCOMPARE(wine.run(installer(), {QStringLiteral("/S")}, 180000), 0);
         QStringList expected = filesUnder(WinePrefix::installedLayout());
         expected << QStringLiteral("Uninstall.exe");
         expected.sort();
         QCOMPARE(filesUnder(installDir), expected);
-        QVERIFY(QFile::exists(wine.unixPath(kStartMenuDir) + QStringLiteral("/VELM Upvane.lnk")));
+        const QByteArray link = contents(wine.unixPath(menuDir) + QStringLiteral("/%1.lnk").arg(kTestName));
+        QVERIFY(link.contains(QString(windowsDir + QStringLiteral("/upvane.exe")).replace(QLatin1Char('/'), QLatin1Char('\\')).toLatin1()));
 
         // The installed program starts from there, with nothing of the
         // toolchain on Wine's search path.
         QProcess program;
-        wine.prepare(program, kInstallDir + QStringLiteral("/upvane.exe"));
+        wine.prepare(program, windowsDir + QStringLiteral("/upvane.exe"));
         program.start();
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(QString::fromLocal8Bit(program.readAll())));
@@ -119,9 +188,93 @@ private slots:
 
         // The uninstaller removes what the installer put there. It runs a copy
         // of itself from the temporary folder and returns at once.
-        QCOMPARE(wine.run(kInstallDir + QStringLiteral("/Uninstall.exe"), {QStringLiteral("/S")}, 120000), 0);
+        QCOMPARE(wine.run(windowsDir + QStringLiteral("/Uninstall.exe"), {QStringLiteral("/S")}, 120000), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(installDir), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(wine.unixPath(kStartMenuDir)), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(wine.unixPath(menuDir)), 30000);
+    }
+
+    // scripts/package-windows refuses, before it builds anything, a release that
+    // would carry a stand-in or lack a program or the maker's support address.
+    void packageRefuses_data()
+    {
+        QTest::addColumn<QString>("programs");   // the folder given as --upgradefile
+        QTest::addColumn<QString>("url");        // --support-url, or none when empty
+        QTest::addColumn<QString>("reason");
+        const QString maker = work(QStringLiteral("maker"));
+        QTest::newRow("stand-ins") << WinePrefix::installedLayout() + QStringLiteral("/upgradefile") << kSupportUrl
+                                   << "RT48PX_4K.exe is the project's stand-in";
+        QTest::newRow("a program missing") << work(QStringLiteral("only firmware")) << kSupportUrl << "RT48PX_4K.exe is missing";
+        QTest::newRow("not a Windows program") << work(QStringLiteral("linux")) << kSupportUrl
+                                               << "RT48PX_4K.exe is not a Windows program";
+        QTest::newRow("no support address") << maker << "" << "no support address";
+        QTest::newRow("the placeholder address") << maker << "https://example.com" << "the development placeholder";
+        QTest::newRow("not a web address") << maker << "https://velm.example/a'b" << "not a plain http(s) address";
+    }
+
+    void packageRefuses()
+    {
+        QFETCH(QString, programs);
+        QFETCH(QString, url);
+        QFETCH(QString, reason);
+        QStringList arguments{QStringLiteral("--upgradefile"), programs, QStringLiteral("--build"), work(QStringLiteral("build"))};
+        if (!url.isEmpty())
+            arguments << QStringLiteral("--support-url") << url;
+        QString output;
+        QCOMPARE(runTool(packageScript(), arguments, 60000, &output), 2);
+        QVERIFY2(output.contains(reason), qPrintable(output));
+        QVERIFY(!QFileInfo::exists(work(QStringLiteral("build"))));
+    }
+
+    // The release installer holds the layout of the test build with the maker's
+    // programs in place of the stand-ins and nothing of the test equipment; the
+    // program, the uninstaller and the installer verify as signed with the
+    // given certificate; it installs under Wine.
+    void releaseInstaller()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("UPVANE_SIGN_PASSWORD"), kSignPassword);
+        // The Qt for Windows of the test build.
+        const QString qt = QRegularExpression(QStringLiteral("^UPVANE_QT_DIR:[A-Z]*=(.*)$"), QRegularExpression::MultilineOption)
+                               .match(QString::fromUtf8(contents(WinePrefix::windowsBuild() + QStringLiteral("/CMakeCache.txt"))))
+                               .captured(1);
+        QString output;
+        QElapsedTimer took;
+        took.start();
+        const int code = runTool(packageScript(),
+                                 {QStringLiteral("--upgradefile"), work(QStringLiteral("maker")), QStringLiteral("--support-url"),
+                                  kSupportUrl, QStringLiteral("--sign"), work(QStringLiteral("cert.p12")), QStringLiteral("--qt"), qt,
+                                  QStringLiteral("--build"), releaseBuild()},
+                                 1500000, &output, environment);
+        QVERIFY2(code == 0, qPrintable(output));
+        qInfo("package-windows took %lld s", took.elapsed() / 1000);
+
+        const QString built = releaseBuild() + QStringLiteral("/Upvane-%1-win64.exe").arg(kVersion);
+        QCOMPARE(VersionRecord::parse(resource(built, 16)).strings.value(QStringLiteral("FileDescription")),
+                 QStringLiteral("VELM Upvane Setup"));
+        QVERIFY2(signedByThrowaway(built, &output), qPrintable(output));
+
+        WinePrefix wine;
+        QVERIFY2(wine.isValid(), qPrintable(wine.error()));
+        QCOMPARE(wine.run(built, {QStringLiteral("/S")}, 180000), 0);
+        const QString dir = wine.unixPath(installFolder(kReleaseName));
+        QStringList expected = filesUnder(WinePrefix::installedLayout());
+        expected << QStringLiteral("Uninstall.exe");
+        expected.sort();
+        const QStringList installed = filesUnder(dir);
+        QCOMPARE(installed, expected);
+        QVERIFY(QFile::exists(wine.unixPath(startMenuFolder(kReleaseName)) + QStringLiteral("/VELM Upvane.lnk")));
+        for (const QString &file : installed) {
+            if (file.startsWith(QLatin1String("upgradefile/")))
+                QVERIFY2(contents(dir + QLatin1Char('/') + file) == contents(work(QStringLiteral("maker/") + file.mid(12))), qPrintable(file));
+            else if (file.endsWith(QLatin1String(".dll")))
+                QVERIFY2(contents(dir + QLatin1Char('/') + file) == contents(WinePrefix::installedLayout() + QLatin1Char('/') + file),
+                         qPrintable(file));
+        }
+        for (const QString &file : {QStringLiteral("upvane.exe"), QStringLiteral("Uninstall.exe")})
+            QVERIFY2(signedByThrowaway(dir + QLatin1Char('/') + file, &output), qPrintable(file + QLatin1Char('\n') + output));
+        // The pages' support address, as the program's code holds it.
+        const QByteArray url(reinterpret_cast<const char *>(kSupportUrl.utf16()), kSupportUrl.size() * 2);
+        QVERIFY(contents(dir + QStringLiteral("/upvane.exe")).contains(url));
     }
 
     void openReport_data()
@@ -162,6 +315,20 @@ private slots:
         QCOMPARE(notepads.first().mid(1), QStringList{folder + QStringLiteral("/Report/") + name});
         QTRY_VERIFY_WITH_TIMEOUT(WinePrefix::windowExists(QStringLiteral("^%1 - Notepad$").arg(name)), 30000);
     }
+
+private:
+    QString work(const QString &name) const { return m_work.filePath(name); }
+    static QString packageScript() { return QStringLiteral(UPVANE_SOURCE_DIR "/scripts/package-windows"); }
+    // Whether `file` carries an Authenticode signature that verifies with the
+    // throwaway certificate; osslsigncode's account in `output`.
+    bool signedByThrowaway(const QString &file, QString *output) const
+    {
+        return runTool(QStringLiteral("osslsigncode"),
+                       {QStringLiteral("verify"), QStringLiteral("-CAfile"), work(QStringLiteral("cert.pem")), QStringLiteral("-in"), file},
+                       60000, output) == 0;
+    }
+
+    QTemporaryDir m_work;
 };
 
 QTEST_MAIN(tst_WinePackage)
