@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "MessageLog.h"
 #include "QSingleApplication.h"
+#include "ScreenScale.h"
 #include "WindowRaiser.h"
 #include "WizardServices.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
         return Command::run(options, argc, argv);
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    ScreenScale::chooseRounding();
 
     QSingleApplication app(argc, argv);   // hands over and marks itself running when another instance runs
     MessageLog::open(MessageLog::defaultFolder());

@@ -7,6 +7,7 @@ import QtQuick.Dialogs 1.2
 import QtQuick.Layouts 1.1
 import QtGraphicalEffects 1.0
 import com.velm.HID 1.0
+import "Qml"
 
 // The one window of the wizard. All wizard state lives here; the pages and the
 // chrome only read it and reach the functions below through the two settings
@@ -20,6 +21,7 @@ Window {
     visible: true
     flags: Qt.FramelessWindowHint | Qt.WindowMinimizeButtonHint | Qt.Window
     color: "transparent"
+    title: qsTr("VELM Upvane")
 
     property var foot_control_info: footerSettings(1, 1, prepareDevice, "Confirm")
     property var operate_device_info: ({ "status": 1, "msg": "Detect current version" })
@@ -166,13 +168,33 @@ Window {
         source: "../font/NotoSans-Regular.ttf"
     }
 
+    // The visible application, centred in the window (which covers the work
+    // area), at its design size where the work area holds it, else scaled down
+    // as a whole to fit.
     Rectangle {
         id: windows
         width: 1000
         height: 720
         radius: 2
-        x: (Screen.width - windows.width) / 2
-        y: (Screen.height - windows.height) * 0.5
+        scale: Math.min(1, main.width / width, main.height / height)
+        transformOrigin: Item.TopLeft
+        x: Math.max(0, Math.floor((main.width - width * scale) / 2))
+        y: Math.max(0, Math.floor((main.height - height * scale) / 2))
+
+        // The keys of the whole window, where the focused control does not take
+        // them: Enter presses the page's main button (Start, or the footer's
+        // button while it is enabled), Space toggles the precautions check box
+        // where it shows; a held key does not press again. Tab from a page
+        // itself (no control focused yet) goes on from that page in reading
+        // order, not from the window's first control.
+        Keys.onTabPressed: moveFocus(true)
+        Keys.onBacktabPressed: moveFocus(false)
+        Keys.onReturnPressed: pressMainButton(event)
+        Keys.onEnterPressed: pressMainButton(event)
+        Keys.onSpacePressed: {
+            if (!event.isAutoRepeat && foot_load.item)
+                foot_load.item.toggleCheck()
+        }
 
         Loader {
             id: head_load
@@ -189,6 +211,9 @@ Window {
             anchors.fill: parent
             color: "transparent"
             visible: true
+            focus: true
+            Accessible.role: Accessible.Pane
+            Accessible.name: start_title.text
 
             Image {
                 id: main_bg
@@ -205,6 +230,7 @@ Window {
                 y: 372
             }
             Text {
+                id: start_title
                 text: qsTr("Upvane")
                 font.family: notosans.name
                 font.pixelSize: 40
@@ -230,8 +256,16 @@ Window {
                 color: "transparent"
                 border.width: 1
                 border.color: "white"
+                activeFocusOnTab: true
                 Accessible.role: Accessible.Button
                 Accessible.name: start_txt.text
+                Accessible.onPressAction: startWizard()
+                Keys.onSpacePressed: startWizard()
+
+                FocusMark {
+                    border.color: "white"
+                    controlRadius: start_rec.radius
+                }
 
                 Text {
                     id: start_txt
@@ -255,11 +289,7 @@ Window {
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: {
-                        main_rec.visible = false
-                        foot_load.source = "../Qml/FootControl.qml"
-                        mainload = "../Qml/Information_upgrade.qml"
-                    }
+                    onClicked: startWizard()
                 }
             }
         }
@@ -270,6 +300,9 @@ Window {
             height: parent.height - head_load.height - foot_load.height
             anchors.top: head_load.bottom
             source: mainload
+            // Each page takes the keyboard focus as it shows, so that a screen
+            // reader announces its title (its accessible name).
+            onLoaded: item.forceActiveFocus()
         }
 
         Loader {
@@ -301,6 +334,27 @@ Window {
         interval: 2000
         repeat: true
         onTriggered: searchDevice()
+    }
+
+    function startWizard() {
+        main_rec.visible = false
+        foot_load.source = "../Qml/FootControl.qml"
+        mainload = "../Qml/Information_upgrade.qml"
+    }
+
+    function moveFocus(forward) {
+        var next = main.activeFocusItem ? main.activeFocusItem.nextItemInFocusChain(forward) : null
+        if (next)
+            next.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+    }
+
+    function pressMainButton(event) {
+        if (event.isAutoRepeat)
+            return
+        if (main_rec.visible)
+            startWizard()
+        else if (foot_load.item)
+            foot_load.item.pressButton()
     }
 
     // The footer's settings: the check box shown (1) or not, the button shown (1)

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -66,8 +67,37 @@ WizardWalker::WizardWalker(QScreen *screen)
 
 QRect WizardWalker::windowRect() const
 {
+    if (!m_panel.isEmpty())
+        return m_panel;
     const QRect screen = m_screen->geometry();
     return QRect((screen.width() - 1000) / 2, (screen.height() - 720) / 2, 1000, 720);
+}
+
+bool WizardWalker::findPanel()
+{
+    // The title bar is the topmost row with a long run of its grey; its first
+    // and last grey pixels are the panel's edges (the close button keeps 7 of
+    // its 1000 pixels clear of the right edge).
+    const QImage screen = grabScreen();
+    const QRgb titleBar = qRgb(0xF3, 0xF3, 0xF3);
+    for (int y = 0; y < screen.height(); ++y) {
+        int first = -1, last = -1, run = 0, longest = 0;
+        for (int x = 0; x < screen.width(); ++x) {
+            const bool grey = near(screen.pixel(x, y), titleBar, 2);
+            run = grey ? run + 1 : 0;
+            longest = std::max(longest, run);
+            if (grey) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+        }
+        if (longest >= 100) {
+            const double scale = (last - first + 1) / 1000.0;
+            m_panel = QRect(first, y, last - first + 1, qRound(720 * scale));
+            return true;
+        }
+    }
+    return false;
 }
 
 QImage WizardWalker::grabScreen() const
@@ -77,15 +107,25 @@ QImage WizardWalker::grabScreen() const
 
 QImage WizardWalker::grab() const
 {
-    return grabScreen().copy(windowRect());
+    const QImage panel = grabScreen().copy(windowRect());
+    return panel.size() == QSize(1000, 720) ? panel : panel.scaled(1000, 720, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 bool WizardWalker::click(QPoint inWindow) const
 {
-    const QPoint at = windowRect().topLeft() + inWindow;
+    const QRect panel = windowRect();
+    const QPoint at = panel.topLeft() + QPoint(inWindow.x() * panel.width() / 1000, inWindow.y() * panel.height() / 720);
     return QProcess::execute(QStringLiteral("xdotool"),
                              {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                               QStringLiteral("click"), QStringLiteral("1")})
+        == 0;
+}
+
+bool WizardWalker::press(const QString &key)
+{
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^VELM Upvane$"),
+                              QStringLiteral("windowfocus"), QStringLiteral("key"), key})
         == 0;
 }
 
@@ -222,22 +262,24 @@ Action nextAction(Page now, Button confirm, bool restarted, const WizardWalker::
     return Action::Wait;
 }
 
-// Clicks for `action` on page `now`, then waits (up to 5 s) for the wizard to answer.
-void carryOut(const WizardWalker &walker, Action action, Page now)
+// Clicks (or presses keys) for `action` on page `now`, then waits (up to 5 s)
+// for the wizard to answer.
+void carryOut(const WizardWalker &walker, Action action, Page now, bool keys)
 {
+    const auto pressMainButton = [&](QPoint place) { keys ? WizardWalker::press(QStringLiteral("Return")) : walker.click(place); };
     switch (action) {
     case Action::Start:
     case Action::Confirm:
     case Action::Restart:
-        walker.click(action == Action::Start ? WizardWalker::StartButton : WizardWalker::ConfirmButton);
+        pressMainButton(action == Action::Start ? WizardWalker::StartButton : WizardWalker::ConfirmButton);
         walker.waitFor([now](const QImage &s) { return WizardWalker::page(s) != now; }, 5000);
         break;
     case Action::Tick:
-        walker.click(WizardWalker::CheckBox);
+        keys ? WizardWalker::press(QStringLiteral("space")) : walker.click(WizardWalker::CheckBox);
         walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == Button::Enabled; }, 5000);
         break;
     case Action::Finish:
-        walker.click(WizardWalker::ConfirmButton);
+        pressMainButton(WizardWalker::ConfirmButton);
         break;
     case Action::Wait:
     case Action::End:
@@ -292,7 +334,7 @@ QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) cons
             keep(&visits, Visit{now, stage, grab()}, options.shotsDir);
         }
         const Action action = nextAction(now, confirmButton(shot), restarted, options);
-        carryOut(*this, action, now);
+        carryOut(*this, action, now, options.keys);
         if (action == Action::Finish || action == Action::End)
             return visits;
         restarted = restarted || action == Action::Restart;

@@ -17,8 +17,11 @@ class QScreen;
 // the X server (xdotool) at the wizard's known layout, and screenshots of the
 // screen to tell which page it shows. Test and demo equipment only.
 //
-// The wizard's visible 1000 x 720 rectangle is centred on the screen; every
-// point below is relative to its top-left corner (WizardPlaces.h).
+// The wizard's visible 1000 x 720 rectangle (its panel) is centred on the screen,
+// or found by its title bar where it is drawn scaled (findPanel); every point
+// below is relative to its top-left corner at its design size (WizardPlaces.h).
+// A walk can also go by keys alone: Enter for each page's main button, Space
+// for the precautions check box.
 class WizardWalker
 {
 public:
@@ -45,6 +48,7 @@ public:
         bool finish = true;            // click Finish on the success page
         bool restartOnFailure = true;  // click Restart on the failure page, end on the information page
         QString shotsDir;              // save each visit there as NN-<label>.png when set
+        bool keys = false;             // keys alone (Enter, Space) instead of clicks
     };
 
     explicit WizardWalker(QScreen *screen);
@@ -57,12 +61,18 @@ public:
 
     // The wizard's visible rectangle in screen coordinates.
     QRect windowRect() const;
-    // A screenshot of the whole screen and of the wizard's rectangle.
+    // Finds the panel on the screen by its title bar, at whatever size it is
+    // drawn; grabs and clicks follow it from then on. False when no title bar shows.
+    bool findPanel();
+    // A screenshot of the whole screen, and of the wizard's rectangle at its design size.
     QImage grabScreen() const;
     QImage grab() const;
 
     // Moves the pointer there and clicks the left button; false when xdotool failed.
     bool click(QPoint inWindow) const;
+    // Gives the wizard's window the keyboard focus and presses `key` (an xdotool
+    // key name such as "Return"); false when xdotool failed.
+    static bool press(const QString &key);
 
     // What a screenshot of the wizard's rectangle shows.
     static Page page(const QImage &shot);
@@ -80,4 +90,5 @@ public:
 
 private:
     QScreen *m_screen;
+    QRect m_panel;   // where findPanel found it; empty: centred at the design size
 };

@@ -1,13 +1,24 @@
-import QtQuick 2.0
+import QtQuick 2.7
 import QtQuick.Dialogs 1.1
 import QtQuick.Controls 2.0
 
 // The footer: the acknowledgement check box and the one button whose text and
-// action the main window sets through foot_control_info.
+// action the main window sets through foot_control_info. Both take the keyboard
+// focus; Space toggles the box, Enter or Space presses the button.
 Item {
     id: footerControl
     width: parent.width
     height: parent.height
+
+    // The main window's keys: Space and Enter on a page whose focus is on no control.
+    function toggleCheck() {
+        if (check_img.visible)
+            check_img.toggle()
+    }
+    function pressButton() {
+        if (confirm_btn.visible && confirm_btn.enabled)
+            confirm_btn.press()
+    }
 
     Rectangle {
         id: footer
@@ -31,21 +42,32 @@ Item {
             anchors.left: footer.left
             anchors.leftMargin: 550
             visible: main.foot_control_info.check === 1
+            activeFocusOnTab: true
             Accessible.role: Accessible.CheckBox
             Accessible.name: check_txt.text
             Accessible.checkable: true
             Accessible.checked: main.ischeck
+            Accessible.onToggleAction: toggle()
+            Accessible.onPressAction: toggle()
+            Keys.onSpacePressed: toggle()
+
+            function toggle() {
+                main.ischeck = !main.ischeck
+                if (main.confirmEn === 1)
+                    main.confirmEn = 0
+                else
+                    main.confirmEn = 1
+            }
+
+            FocusMark {
+                border.color: "white"
+                controlRadius: 2
+            }
 
             MouseArea {
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor
-                onClicked: {
-                    main.ischeck = !main.ischeck
-                    if (main.confirmEn === 1)
-                        main.confirmEn = 0
-                    else
-                        main.confirmEn = 1
-                }
+                onClicked: check_img.toggle()
             }
         }
 
@@ -71,8 +93,25 @@ Item {
             enabled: main.confirmEn === 1
             color: enabled ? "#0091ED" : "#DBDBDB"
             visible: main.foot_control_info.confirmvis === 1
+            activeFocusOnTab: true
             Accessible.role: Accessible.Button
             Accessible.name: confirm_txt.text
+            // Qt 5's accessibility bridge has no disabled state for Qt Quick items.
+            Accessible.description: enabled ? "" : qsTr("unavailable")
+            Accessible.onPressAction: if (enabled) press()
+            Keys.onSpacePressed: press()
+
+            function press() {
+                main.mainload = ""
+                main.confirmEn = 0
+                if (main.foot_control_info.confirmfun !== null && main.foot_control_info.confirmfun !== undefined)
+                    main.foot_control_info.confirmfun()
+            }
+
+            FocusMark {
+                border.color: "white"
+                controlRadius: confirm_btn.radius
+            }
 
             Text {
                 id: confirm_txt
@@ -86,12 +125,7 @@ Item {
             MouseArea {
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor
-                onClicked: {
-                    main.mainload = ""
-                    main.confirmEn = 0
-                    if (main.foot_control_info.confirmfun !== null && main.foot_control_info.confirmfun !== undefined)
-                        main.foot_control_info.confirmfun()
-                }
+                onClicked: confirm_btn.press()
             }
         }
     }

@@ -1,7 +1,8 @@
-import QtQuick 2.0
+import QtQuick 2.7
 import QtQuick.Dialogs 1.1
 
-// The title bar of the frameless window: drag to move, minimise, close.
+// The title bar of the frameless window: drag to move, minimise, close. The
+// two buttons take the keyboard focus too and act on Enter or Space.
 Item {
     id: headerControl
     width: parent.width
@@ -24,8 +25,9 @@ Item {
             }
             onPositionChanged: {
                 var delta = Qt.point(mouse.x - clickPos.x, mouse.y - clickPos.y)
-                main.x = main.x + delta.x
-                main.y = main.y + delta.y
+                // The panel may be drawn scaled down: the window follows the pointer.
+                main.x = main.x + delta.x * windows.scale
+                main.y = main.y + delta.y * windows.scale
             }
             onWheel: {
             }
@@ -71,8 +73,15 @@ Item {
                 source: "../Images/minimize.png"
                 width: 32
                 height: 32
+                activeFocusOnTab: true
                 Accessible.role: Accessible.Button
                 Accessible.name: qsTr("Minimize")
+                Accessible.onPressAction: main.showMinimized()
+                Keys.onReturnPressed: main.showMinimized()
+                Keys.onEnterPressed: main.showMinimized()
+                Keys.onSpacePressed: main.showMinimized()
+
+                FocusMark {}
 
                 MouseArea {
                     anchors.fill: parent
@@ -90,9 +99,18 @@ Item {
             anchors.right: parent.right
             anchors.rightMargin: 7
             anchors.top: parent.top
+            // Disabled mid-upgrade: then it takes neither clicks nor keys.
             enabled: main.closebtn === 1
+            activeFocusOnTab: true
             Accessible.role: Accessible.Button
             Accessible.name: qsTr("Close")
+            Accessible.description: enabled ? "" : qsTr("unavailable")
+            Accessible.onPressAction: if (enabled) Qt.quit()
+            Keys.onReturnPressed: Qt.quit()
+            Keys.onEnterPressed: Qt.quit()
+            Keys.onSpacePressed: Qt.quit()
+
+            FocusMark {}
 
             MouseArea {
                 anchors.fill: parent

@@ -5,12 +5,15 @@ Item {
     id: information_upgrade
     width: parent.width
     height: parent.height
+    Accessible.role: Accessible.Pane
+    Accessible.name: page_title.text
 
     Rectangle {
         anchors.fill: parent
         color: "transparent"
 
         Text {
+            id: page_title
             text: qsTr("Information before update")
             font.family: notosans.name
             font.pixelSize: 28

@@ -7,6 +7,8 @@ Item {
     id: operate_device
     width: parent.width
     height: parent.height
+    Accessible.role: Accessible.Pane
+    Accessible.name: page_title.text
 
     StepIndicator { id: status1; stage: 1 }
     StepIndicator { id: status2; stage: 2 }
@@ -20,6 +22,7 @@ Item {
         color: "transparent"
 
         Text {
+            id: page_title
             text: qsTr(main.operate_device_info.msg)
             font.family: notosans.name
             font.pixelSize: 28

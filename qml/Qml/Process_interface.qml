@@ -9,6 +9,8 @@ Item {
     id: processs_interface
     width: parent.width
     height: parent.height
+    Accessible.role: Accessible.Pane
+    Accessible.name: title.text
 
     Component.onCompleted: {
         progressBar.value = 0

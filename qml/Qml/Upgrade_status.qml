@@ -1,10 +1,12 @@
-import QtQuick 2.0
+import QtQuick 2.7
 
 // The result page: the failure half with Restart in the footer, or the success
 // half with the versions the upgrade has brought and Finish in the footer.
 Item {
     width: parent.width
     height: parent.height
+    Accessible.role: Accessible.Pane
+    Accessible.name: main.upSuccess === 1 ? success_title.text : failure_title.text
 
     Component.onCompleted: {
     }
@@ -29,6 +31,7 @@ Item {
             anchors.topMargin: 100
         }
         Text {
+            id: failure_title
             text: qsTr("Upgrade Fail!")
             font.family: notosans.name
             font.pixelSize: 28
@@ -70,8 +73,15 @@ Item {
             anchors.left: link.left
             anchors.top: link.bottom
             anchors.topMargin: 12
+            activeFocusOnTab: true
             Accessible.role: Accessible.Link
             Accessible.name: text
+            Accessible.onPressAction: logFolder.open()
+            Keys.onReturnPressed: logFolder.open()
+            Keys.onEnterPressed: logFolder.open()
+            Keys.onSpacePressed: logFolder.open()
+
+            FocusMark {}
 
             MouseArea {
                 anchors.fill: parent
@@ -115,6 +125,7 @@ Item {
             anchors.topMargin: 140
         }
         Text {
+            id: success_title
             text: qsTr("Successful !")
             font.family: notosans.name
             font.pixelSize: 28

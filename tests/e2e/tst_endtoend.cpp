@@ -132,18 +132,19 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<bool>("microcodeStage");
+        QTest::addColumn<bool>("keys");   // Enter and Space alone instead of clicks
 
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
         QTest::newRow("micro-code stage")
             << QStringList{"kind=mute,product=Receiver", "microcode=V1R1103"} << "normal" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
-            << true;
-        QTest::newRow("micro-code current")
+            << true << false;
+        QTest::newRow("micro-code current, keys alone")
             << QStringList{"microcode=V1R1104"} << "normal" << "V7.7.777"
-            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << false;
-        QTest::newRow("micro-code upgrade fails")
+            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << false << true;
+        QTest::newRow("micro-code upgrade fails, keys alone")
             << QStringList{"microcode=V1R1103"} << "fail2" << "V1.1.107"
-            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true;
+            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"} << true << true;
     }
 
     void upgrade()
@@ -153,6 +154,7 @@ private slots:
         QFETCH(QString, firmware);
         QFETCH(QStringList, pages);
         QFETCH(bool, microcodeStage);
+        QFETCH(bool, keys);
 
         WizardRun run(devices, {{QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k}},
                       configText(firmware));
@@ -161,7 +163,8 @@ private slots:
                  qPrintable(QString::fromLocal8Bit(run.process.readAll())));
 
         WizardWalker::WalkOptions options;
-        options.shotsDir = shotsDir(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+        options.shotsDir = shotsDir(QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-")));
+        options.keys = keys;
         const QVector<WizardWalker::Visit> visits = walker.walk(options);
         QCOMPARE(WizardWalker::labels(visits), pages);
 

@@ -1,10 +1,14 @@
 // Every page state of the wizard as the screen shows it: grabbed from the real
 // window into PNGs under the build folder (screens/) and checked for what must be
 // there: each picture at its place, the right step highlighted, the footer's
-// button in its state, the bar standing at 90, the visible rectangle centred.
+// button in its state, the bar standing at 90, the visible rectangle centred and
+// whole on any screen at any scale. And each page as the keyboard and a screen
+// reader find it.
 #include "FakeHid.h"
 #include "Wizard.h"
 
+#include <QAccessible>
+#include <QDesktopServices>
 #include <QPainter>
 #include <QScreen>
 #include <QSet>
@@ -114,6 +118,55 @@ int scaleOf(QWindow *window)
     return qRound(window->devicePixelRatio());
 }
 
+// The controls a screen reader finds under `node`, in the tree's order, as
+// "<role> <name>[ checked| unchecked][ <description>]".
+QStringList controls(QAccessibleInterface *node)
+{
+    QStringList found;
+    for (int i = 0; node && i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        const QAccessible::Role role = child->role();
+        const QString roleName = role == QAccessible::Button ? QStringLiteral("Button")
+                                 : role == QAccessible::CheckBox ? QStringLiteral("CheckBox")
+                                 : role == QAccessible::Link ? QStringLiteral("Link") : QString();
+        if (!roleName.isEmpty()) {
+            QString line = roleName + QLatin1Char(' ') + child->text(QAccessible::Name);
+            if (role == QAccessible::CheckBox)
+                line += child->state().checked ? QStringLiteral(" checked") : QStringLiteral(" unchecked");
+            if (!child->text(QAccessible::Description).isEmpty())
+                line += QLatin1Char(' ') + child->text(QAccessible::Description);
+            found << line;
+        }
+        found << controls(child);
+    }
+    return found;
+}
+
+// The name of the item with the keyboard focus: what a screen reader announces
+// as the focus moves (Qt's bridge reports each focus change).
+QString focusName(QQuickWindow *window)
+{
+    QAccessibleInterface *focused = QAccessible::queryAccessibleInterface(window->activeFocusItem());
+    return focused && focused->state().focused ? focused->text(QAccessible::Name) : QString();
+}
+
+// Stands in for the desktop's browser and file manager.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QStringList opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url.scheme(); }
+};
+
+// The screens of the fitting test's display: X screen number, size.
+const QVector<QPair<int, QSize>> FitScreens{{0, {1366, 768}}, {1, {1920, 1080}}, {2, {2560, 1440}}, {3, {3840, 2160}}};
+
 }
 
 Q_DECLARE_METATYPE(Pictures)
@@ -124,6 +177,7 @@ class tst_WizardScreens : public QObject
 
     // Clicks on Start, the check box and Confirm (`clicks` of them), then calls
     // the root functions; "firmware" stands for stage 3 with its device found.
+    // A progress page is left when its bar waits at 90.
     static void goToPage(Wizard &wizard, int clicks, const QStringList &calls)
     {
         const QPoint places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
@@ -138,6 +192,37 @@ class tst_WizardScreens : public QObject
                 wizard.call(qPrintable(call));
             }
         }
+        if (wizard.pageObject("progressBar"))
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.progress() == 90 && wizard.integer("processRun") == 0, 10000);
+    }
+
+    // The rows shared by the accessibility and keyboard tests: each page.
+    static void pageColumns()
+    {
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QStringList>("calls");
+    }
+
+    // The whole panel lies within the window, which lies within the work area;
+    // it is centred, and drawn smaller than its design size only where that
+    // does not fit, then touching the work area's edges on one axis.
+    static void verifyPanelFits(const Wizard &wizard)
+    {
+        auto *panel = qobject_cast<QQuickItem *>(wizard.item("windows"));
+        const QRectF drawn = panel->mapRectToScene(QRectF(0, 0, 1000, 720));
+        const QRect available = wizard.window->screen()->availableGeometry();
+        const QRect window = wizard.window->geometry();
+        QVERIFY2(available.contains(window), qPrintable(QStringLiteral("window %1,%2 %3x%4 outside the work area %5x%6")
+                                                             .arg(window.x()).arg(window.y()).arg(window.width())
+                                                             .arg(window.height()).arg(available.width()).arg(available.height())));
+        // (Within rounding: the panel stands on whole logical pixels.)
+        QVERIFY2(QRectF(0, 0, window.width(), window.height()).contains(drawn.adjusted(0.01, 0.01, -0.01, -0.01)),
+                 qPrintable(QStringLiteral("panel %1,%2 %3x%4 in a window of %5x%6").arg(drawn.x()).arg(drawn.y())
+                                .arg(drawn.width()).arg(drawn.height()).arg(window.width()).arg(window.height())));
+        QVERIFY(qAbs(drawn.left() - (window.width() - drawn.right())) <= 2);
+        QVERIFY(qAbs(drawn.top() - (window.height() - drawn.bottom())) <= 2);
+        if (drawn.width() < 999.5)
+            QVERIFY(window.width() - drawn.width() <= 1 || window.height() - drawn.height() <= 1);
     }
 
     // The pictures of the page, the title bar's and, past the start page, the footer's logo.
@@ -174,14 +259,16 @@ private slots:
     void initTestCase()
     {
         qputenv("UPVANE_UPGRADER_SCENARIO_RT48PX", "hang");
+        QAccessible::setActive(true);   // as with a screen reader running
         QVERIFY(QDir().mkpath(shotsDir()));
     }
 
     // Where the screenshots go: screens/, or screens@2x/ at scale 2.
     static QString shotsDir()
     {
+        const QString factor = qEnvironmentVariable("QT_SCALE_FACTOR");
         return QCoreApplication::applicationDirPath() + QStringLiteral("/screens")
-               + (qgetenv("QT_SCALE_FACTOR") == "2" ? QStringLiteral("@2x/") : QStringLiteral("/"));
+               + (factor.isEmpty() || factor == QLatin1String("1") ? QStringLiteral("/") : QStringLiteral("@%1x/").arg(factor));
     }
 
     void pages_data()
@@ -217,9 +304,8 @@ private slots:
         Wizard wizard;
         QVERIFY(wizard.window);
         goToPage(wizard, clicks, calls);
+        QCOMPARE(wizard.page().isEmpty(), clicks == 0);   // the clicks reached their targets
         auto *bar = qobject_cast<QQuickItem *>(wizard.pageObject("progressBar"));
-        if (bar)
-            QTRY_VERIFY_WITH_TIMEOUT(wizard.progress() == 90 && wizard.integer("processRun") == 0, 10000);
 
         // A frame drawn after the last change.
         QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
@@ -231,12 +317,24 @@ private slots:
         const int scale = scaleOf(wizard.window);
         const QImage shot = scale == 1 ? grabbed : grabbed.scaled(grabbed.size() / scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
-        // A frameless window; the visible rectangle is centred on the screen and
-        // the window around it shows nothing of it.
+        // A frameless window; the visible rectangle is whole and centred in the
+        // work area and the window around it shows nothing of it.
         QVERIFY(wizard.window->flags() & Qt::FramelessWindowHint);
-        const QSize screen = wizard.window->screen()->size();
-        const QPoint origin = qobject_cast<QQuickItem *>(wizard.item("windows"))->mapToScene({0, 0}).toPoint();
-        QCOMPARE(origin, QPoint((screen.width() - 1000) / 2, (screen.height() - 720) / 2));
+        verifyPanelFits(wizard);
+        auto *panel = qobject_cast<QQuickItem *>(wizard.item("windows"));
+        const QPoint origin = panel->mapToScene({0, 0}).toPoint();
+        if (panel->scale() != 1.0 || wizard.window->devicePixelRatio() != scale) {
+            // Drawn at a fractional scale: the title bar, and past the start
+            // page the footer, show at the panel's edges; the pixel-exact checks
+            // below are for whole scales.
+            const QRectF drawn = panel->mapRectToScene(QRectF(0, 0, 1000, 720));
+            const qreal ratio = wizard.window->devicePixelRatio();
+            QVERIFY(near(grabbed.pixelColor(QPointF(drawn.center().x(), drawn.top() + 2).toPoint() * ratio), TitleBar));
+            if (clicks > 0)
+                QVERIFY(near(grabbed.pixelColor((drawn.bottomLeft() + QPointF(4, -4)).toPoint() * ratio), Footer));
+            QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
+            return;
+        }
         QVERIFY(!near(shot.pixelColor(origin + QPoint(-2, 2)), TitleBar));
         QVERIFY(!near(shot.pixelColor(origin + QPoint(1001, 2)), TitleBar));
 
@@ -260,6 +358,153 @@ private slots:
             QVERIFY2(changed < 0.001, qPrintable(QStringLiteral("%1 % of the page differs from %2").arg(changed * 100).arg(reference)));
         }
         verifyLogLinkClear(wizard, origin);
+        QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // The start page and a device page (reached by clicks) on each screen at
+    // each scale, each pair in a run of its own (the scale is the process's):
+    // run on a display with the screens of FitScreens (ctest: tst_wizardscreens_fit).
+    void fits_data()
+    {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (const auto &screen : FitScreens) {
+            if (screens.size() <= screen.first || screens.at(screen.first)->size() != screen.second)
+                QSKIP("needs a display with the screens of FitScreens");
+        }
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("factor");
+        for (const auto &screen : FitScreens) {
+            for (const char *factor : {"1", "1.25", "1.5", "1.75", "2"}) {
+                QTest::addRow("%dx%d at %d %%", screen.second.width(), screen.second.height(), int(QByteArray(factor).toDouble() * 100))
+                    << screen.first << QString::fromLatin1(factor);
+            }
+        }
+    }
+
+    void fits()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, factor);
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), env.value(QStringLiteral("DISPLAY")).section(QLatin1Char('.'), 0, 0)
+                                                 + QLatin1Char('.') + QString::number(screen));
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), factor);
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QCoreApplication::applicationFilePath(), {QStringLiteral("pages:start"), QStringLiteral("pages:device-stage1")});
+        QVERIFY(run.waitForFinished(120000));
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, run.readAll().constData());
+    }
+
+    // Every page's controls with their roles, names and states as a screen reader
+    // finds them; the page itself, under its title, takes the focus as it shows.
+    void accessible_data()
+    {
+        pageColumns();
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("controls");
+        const QStringList bar{"Button Minimize", "Button Close"};
+        QTest::newRow("start") << 0 << QStringList() << "Upvane" << bar + QStringList{"Button Start"};
+        QTest::newRow("information") << 1 << QStringList() << "Information before update"
+                                     << bar + QStringList{"CheckBox I have read the above precautions. unchecked", "Button Confirm unavailable"};
+        QTest::newRow("information, ticked") << 2 << QStringList() << "Information before update"
+                                             << bar + QStringList{"CheckBox I have read the above precautions. checked", "Button Confirm"};
+        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << "Load firmware data"
+                                       << bar + QStringList{"Link https://example.com", "Button Confirm unavailable"};
+        QTest::newRow("progress") << 3 << QStringList{"firmware", "upgrade_device"} << "Firmware update"
+                                  << QStringList{"Button Minimize", "Button Close unavailable"};
+        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"} << "Upgrade Fail!"
+                                 << bar + QStringList{"Link https://example.com", "Link Open the folder with the log", "Button Restart"};
+        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"} << "Successful !" << bar + QStringList{"Button Finish"};
+    }
+
+    void accessible()
+    {
+        QFETCH(int, clicks);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, title);
+        QFETCH(QStringList, controls);
+        FakeHid::reset();
+        Wizard wizard;
+        QVERIFY(wizard.window);
+        wizard.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(wizard.window));
+        goToPage(wizard, clicks, calls);
+        QCOMPARE(::controls(QAccessible::queryAccessibleInterface(wizard.window)), controls);
+        QCOMPARE(QAccessible::queryAccessibleInterface(wizard.window->activeFocusItem())->role(), QAccessible::Pane);
+        QCOMPARE(focusName(wizard.window), title);
+    }
+
+    // The keyboard alone on each page: the keys pressed, then the page shown
+    // ("" for the start page), the focused control's (or page's) name, and what
+    // was opened (the browser: "https", the file manager: "file") or quit.
+    void keys_data()
+    {
+        pageColumns();
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<bool>("quit");
+        const QString information = Wizard::InformationPage, device = Wizard::DevicePage, result = Wizard::ResultPage;
+        const QString progress = Wizard::ProgressPage;   // Finish and the other buttons unload the page first
+        QTest::newRow("start: Enter starts") << 0 << QStringList() << "Return" << information << "Information before update" << QStringList() << false;
+        QTest::newRow("start: Tab to Start") << 0 << QStringList() << "Tab" << "" << "Start" << QStringList() << false;
+        QTest::newRow("start: Tab, Space starts") << 0 << QStringList() << "Tab Space" << information << "Information before update" << QStringList() << false;
+        QTest::newRow("start: Esc") << 0 << QStringList() << "Escape" << "" << "Upvane" << QStringList() << false;
+        QTest::newRow("information: Enter with the box clear") << 1 << QStringList() << "Return Escape" << information << "Information before update" << QStringList() << false;
+        QTest::newRow("information: Space ticks, Enter confirms") << 1 << QStringList() << "Space Return" << device << "Detect current version" << QStringList() << false;
+        QTest::newRow("information: Tab to the box, Space, Tab") << 1 << QStringList() << "Tab Space Tab" << information << "Confirm" << QStringList() << false;
+        QTest::newRow("information: Tab order") << 1 << QStringList() << "Tab Tab Tab Tab Backtab" << information << "Close" << QStringList() << false;
+        QTest::newRow("device: Enter while Confirm is disabled") << 3 << QStringList() << "Return Space" << device << "Detect current version" << QStringList() << false;
+        QTest::newRow("device: the support link by keys") << 3 << QStringList() << "Tab Return" << device << "https://example.com" << QStringList{"https"} << false;
+        QTest::newRow("progress: no key closes") << 3 << QStringList{"firmware", "upgrade_device"} << "Escape Space Return Tab Tab" << progress << "Minimize" << QStringList() << false;
+        QTest::newRow("failure: the log link by keys") << 3 << QStringList{"firmware", "errorUI"} << "Tab Tab Return Escape" << result << "Open the folder with the log" << QStringList{"file"} << false;
+        QTest::newRow("failure: Enter restarts") << 3 << QStringList{"firmware", "errorUI"} << "Return" << information << "Information before update" << QStringList() << false;
+        QTest::newRow("success: Esc, then Enter finishes") << 3 << QStringList{"firmware", "successUI"} << "Escape Return" << "" << "" << QStringList() << true;
+    }
+
+    void keys()
+    {
+        QFETCH(int, clicks);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, keys);
+        QFETCH(QString, page);
+        QFETCH(QString, focus);
+        QFETCH(QStringList, opened);
+        QFETCH(bool, quit);
+        FakeHid::reset();
+        Wizard wizard;
+        QVERIFY(wizard.window);
+        wizard.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(wizard.window));
+        UrlCatcher catcher;
+        for (const char *scheme : {"https", "file"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
+        goToPage(wizard, clicks, calls);
+        const QImage before = wizard.window->grabWindow();
+        const QHash<QString, Qt::Key> names{{"Tab", Qt::Key_Tab}, {"Backtab", Qt::Key_Backtab}, {"Space", Qt::Key_Space},
+                                            {"Return", Qt::Key_Return}, {"Escape", Qt::Key_Escape}};
+        for (const QString &key : keys.split(QLatin1Char(' ')))
+            QTest::keyClick(wizard.window, names.value(key), key == QLatin1String("Backtab") ? Qt::ShiftModifier : Qt::NoModifier);
+        for (const char *scheme : {"https", "file"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+
+        QCOMPARE(wizard.page(), page);
+        QCOMPARE(focusName(wizard.window), focus);
+        QCOMPARE(catcher.opened, opened);
+        QCOMPARE(wizard.quitSpy.count(), quit ? 1 : 0);
+        QVERIFY(wizard.window->isVisible());
+        // A page whose focus is on no control looks as it did; a focused control shows its mark.
+        const QImage after = wizard.window->grabWindow();
+        const bool onControl = wizard.window->activeFocusItem() && wizard.window->activeFocusItem()->activeFocusOnTab();
+        if (keys == QLatin1String("Escape") || onControl)
+            QCOMPARE(after == before, !onControl);
+        if (onControl)
+            after.save(shotsDir() + QStringLiteral("focus-")
+                       + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"))
+                       + QStringLiteral(".png"));
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }
 };

@@ -263,6 +263,7 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<bool>("keys");   // Enter and Space alone instead of clicks
 
         // The feature reports, each cut to the length its id is declared with (as
         // Windows does with the 512-byte probe buffer) or padded to it (as hidapi
@@ -286,14 +287,14 @@ private slots:
         QTest::newRow("micro-code stage")
             << QStringList{foreign, "microcode=V1R1103"} << "normal" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
-            << search + command + search + confirmation + search;
-        QTest::newRow("micro-code current")
+            << search + command + search + confirmation + search << false;
+        QTest::newRow("micro-code current, keys alone")
             << QStringList{foreign, "microcode=V1R1104"} << "normal" << "V7.7.777"
-            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search;
+            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search << true;
         QTest::newRow("micro-code upgrade fails, Restart")
             << QStringList{foreign, "microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
-            << search + command + search + confirmation;
+            << search + command + search + confirmation << false;
     }
 
     void upgrade()
@@ -303,6 +304,7 @@ private slots:
         QFETCH(QString, firmware);
         QFETCH(QStringList, pages);
         QFETCH(QStringList, reports);
+        QFETCH(bool, keys);
 
         WineWizard wizard(configText(firmware));
         QProcessEnvironment env = wizard.withDevices(devices);
@@ -315,6 +317,7 @@ private slots:
 
         WizardWalker::WalkOptions options;
         options.timeoutMs = 240000;
+        options.keys = keys;
         options.shotsDir = QCoreApplication::applicationDirPath() + QStringLiteral("/wine-shots/")
             + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-"));
         const QVector<WizardWalker::Visit> visits = walker.walk(options);
@@ -349,6 +352,49 @@ private slots:
             QCOMPARE(WizardWalker::confirmButton(walker.grab()), WizardWalker::Button::Disabled);
             QCOMPARE(wizard.process.state(), QProcess::Running);
         }
+    }
+
+    // At Windows' 150 % and 175 % on a 1920 x 1080 screen the whole panel,
+    // title bar and footer, lies on the screen, drawn larger than at 100 %, and
+    // its clicks reach their targets (Start, the check box, Confirm). A run of
+    // its own on such a screen (ctest: tst_winewizard_scaled).
+    void scaled_data()
+    {
+        if (QGuiApplication::primaryScreen()->size() != QSize(1920, 1080))
+            QSKIP("needs a screen of 1920 x 1080");
+        QTest::addColumn<int>("logPixels");
+        QTest::newRow("150 %") << 144;
+        QTest::newRow("175 %") << 168;
+    }
+
+    void scaled()
+    {
+        QFETCH(int, logPixels);
+        WineWizard wizard;   // no devices: the device page's search goes on
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        QCOMPARE(wizard.wine.run(QStringLiteral("reg"), {QStringLiteral("add"), QStringLiteral("HKCU\\Control Panel\\Desktop"),
+                                                         QStringLiteral("/v"), QStringLiteral("LogPixels"), QStringLiteral("/t"),
+                                                         QStringLiteral("REG_DWORD"), QStringLiteral("/d"),
+                                                         QString::number(logPixels), QStringLiteral("/f")}, 60000),
+                 0);
+        wizard.start();
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY2(walker.waitFor([&](const QImage &) { return walker.findPanel() && walker.windowRect().width() > 1200; }, 60000),
+                 qPrintable(wizard.output()));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).remove(QStringLiteral(" %"));
+        walker.grabScreen().save(QCoreApplication::applicationDirPath() + QStringLiteral("/wine-scaled-%1.png").arg(tag));
+
+        const QRect panel = walker.windowRect();
+        QVERIFY2(QRect(0, 0, 1920, 1080).contains(panel), qPrintable(QStringLiteral("panel %1,%2 %3x%4")
+                                                                      .arg(panel.x()).arg(panel.y()).arg(panel.width()).arg(panel.height())));
+        QVERIFY(qAbs(panel.height() - 1080) <= 4);   // as large as the screen allows
+        QVERIFY(walker.click(WizardWalker::StartButton));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Information, 10000));
+        QVERIFY(walker.click(WizardWalker::CheckBox));
+        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 10000));
+        QVERIFY(walker.click(WizardWalker::ConfirmButton));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Device, 10000));
     }
 
     void secondStartBringsTheWindowBack()
