@@ -53,8 +53,11 @@ Options:
   --control FIFO      create FIFO and read commands from it, one per line:
                         replug [I]   unplug [I]   plug [I]   set [I] KEYS
                         (I: device index, default every device); a replugged
-                        device comes back as a NEW hidraw node; set applies
-                        device keys (e.g. firmware=V1R1107) from the next report on
+                        device comes back as a NEW hidraw node; an unplugged
+                        one loses its node; set applies device keys (e.g.
+                        firmware=V1R1107) from the next report on
+                        linger [I]   unplug, but the /dev node stays behind
+                        (it opens; its ioctls fail with ENODEV)
   --help              show this text
 
 Without --device or --scenario one RT48PX with default versions is emulated.
@@ -100,10 +103,10 @@ void command(Run &run, const std::string &line)
             error = "no device keys";
     } else if (name == "replug") {
         ok = run.testbed->replug(which, error);
-    } else if (name == "unplug") {
+    } else if (name == "unplug" || name == "linger") {
         for (size_t i = 0; i < run.testbed->deviceCount(); ++i) {
             if (which == std::string::npos || which == i)
-                ok = run.testbed->unplug(i) && ok;
+                ok = run.testbed->unplug(i, name == "linger") && ok;
         }
     } else if (name == "plug") {
         ok = which == std::string::npos ? run.testbed->plugAll(error) : run.testbed->plug(which, error);
