@@ -1,5 +1,6 @@
 #include "hidEnumerate.h"
 
+#include "ConfigFile.h"
 #include "DeviceNode.h"
 #include "HidPackets.h"
 #include "SearchLog.h"
@@ -243,8 +244,8 @@ void hidEnumerate::parseVersions(const QByteArray &information)
 
 void hidEnumerate::checkVersions()
 {
-    QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
-    VersionPolicy::useUtf8(settings);
+    ConfigFile config(VersionPolicy::settingsPath());
+    QSettings &settings = config.settings();
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
     m_policy = QStringLiteral("config.ini needUp4k \"%1\", compareStatus \"%2\"")
