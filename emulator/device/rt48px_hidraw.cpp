@@ -58,6 +58,8 @@ Options:
                         firmware=V1R1107) from the next report on
                         linger [I]   unplug, but the /dev node stays behind
                         (it opens; its ioctls fail with ENODEV)
+                      each command, once applied, writes a line "control
+                      COMMAND: done" (or "failed") to the transcript
   --help              show this text
 
 Without --device or --scenario one RT48PX with default versions is emulated.
@@ -81,6 +83,7 @@ struct Run
     std::string controlPath;
     GIOChannel *control = nullptr;
     std::string pending;
+    std::FILE *transcript = nullptr;
 };
 
 void command(Run &run, const std::string &line)
@@ -116,6 +119,10 @@ void command(Run &run, const std::string &line)
     }
     if (!ok)
         std::fprintf(stderr, "rt48px-hidraw: %s: failed %s\n", line.c_str(), error.c_str());
+    if (run.transcript) {   // what waits for the change sees it done
+        std::fprintf(run.transcript, "control %s: %s\n", line.c_str(), ok ? "done" : "failed");
+        std::fflush(run.transcript);
+    }
 }
 
 gboolean onControl(GIOChannel *channel, GIOCondition condition, gpointer data)
@@ -355,6 +362,7 @@ int main(int argc, char **argv)
     if (!transcript)
         return fail("cannot write " + run.transcriptPath);
     testbed.setTranscript(transcript);
+    run.transcript = transcript;
     if (!testbed.plugAll(error))
         return fail(error);
     const int controlFd = makeControlFifo(run.controlPath, error);
