@@ -46,6 +46,8 @@ class tst_WizardFlow : public QObject
     // The stage-3 device found; the firmware stage starts as its Confirm starts it.
     void toFirmwareStage()
     {
+        FakeHid::addDevice();
+        m_wizard->call("searchDevice");
         m_wizard->set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
         m_wizard->set("usb_path", DevicePath);
         m_wizard->set("step", 3);
