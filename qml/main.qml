@@ -366,7 +366,7 @@ Window {
                 startUpgradeProgram("RT48PX_4K.exe")
         } else if (step === stepFirmware) {
             if (!hidusb.checkdev())
-                errorUI()
+                failWith(qsTr("The RT48PX could not be found; is it still connected?"))
             else
                 startUpgradeProgram("RT48PX.exe")
         } else if (step === stepBarOnly) {
