@@ -227,8 +227,7 @@ private slots:
     {
         const QString copy = m_wizard->services.io.get_userappdata_path() + QStringLiteral("/upgrade.exe");
         QVERIFY(QDir().mkpath(copy + QStringLiteral("/keep")));   // a folder where the copy belongs
-        m_wizard->set("step", 3);
-        m_wizard->call("upgrade_device");
+        toFirmwareStage();
         verifyFailurePage(QStringLiteral("The earlier upgrade.exe in the application-data folder cannot be replaced; "
                                          "it may still be running (Is a directory)."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
@@ -238,8 +237,7 @@ private slots:
     {
         const QString program = m_world->programDir() + QStringLiteral("/upgradefile/RT48PX.exe");
         QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        m_wizard->set("step", 3);
-        m_wizard->call("upgrade_device");
+        toFirmwareStage();
         verifyFailurePage(QStringLiteral("RT48PX.exe could not be started: Permission denied."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
     }
