@@ -1,6 +1,7 @@
 #include "LogFile.h"
 
 #include "LogLine.h"
+#include "NoFollowFile.h"
 
 #include <QDir>
 
@@ -18,8 +19,6 @@ QString LogFile::currentPath() const
 
 bool LogFile::write(const QByteArray &line)
 {
-    if (m_broken)
-        return false;
     if (!m_file.isOpen() && !open())
         return false;
     const qint64 size = m_file.size();
@@ -28,9 +27,11 @@ bool LogFile::write(const QByteArray &line)
         if (!m_file.isOpen() && !open())
             return false;
     }
-    if (m_file.write(line) != line.size() || !m_file.flush()) {
+    // A line cut off by a failed write (here or in another process) is ended
+    // first, in the same write as the new line.
+    const QByteArray text = endsInsideLine() ? '\n' + line : line;
+    if (m_file.write(text) != text.size()) {
         m_file.close();
-        m_broken = true;
         return false;
     }
     return true;
@@ -38,16 +39,14 @@ bool LogFile::write(const QByteArray &line)
 
 bool LogFile::open()
 {
-    if (m_folder.isEmpty() || !QDir().mkpath(m_folder)) {
-        m_broken = true;
-        return false;
-    }
-    m_file.setFileName(currentPath());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        m_broken = true;
-        return false;
-    }
-    return true;
+    return !m_folder.isEmpty() && QDir().mkpath(m_folder) && NoFollowFile::openAppend(m_file, currentPath());
+}
+
+bool LogFile::endsInsideLine()
+{
+    const qint64 size = m_file.size();
+    char last = '\n';
+    return size > 0 && m_file.seek(size - 1) && m_file.read(&last, 1) == 1 && last != '\n';
 }
 
 void LogFile::rotate()

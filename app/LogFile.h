@@ -16,10 +16,13 @@ public:
 
     explicit LogFile(const QString &folder, qint64 limit = DefaultLimit, int keep = DefaultKeep);
 
-    // Appends `line` (UTF-8, with its line break) and flushes it. Returns false,
-    // and stops trying for good, when the folder or the file cannot be created or
-    // written; a rotation that fails (another process holds the file) is retried
-    // with the next line and the line is appended all the same.
+    // Appends `line` (UTF-8, with its line break) in one write. Returns false when
+    // the folder or the file cannot be created or written, or the file is a
+    // symbolic link (or reparse point); the next line tries again, and a file
+    // that ends inside a cut-off line (this process's or another's) first gets a
+    // line break, so lines never run together. A rotation that fails (another
+    // process holds the file) is retried with the next line and the line is
+    // appended all the same.
     bool write(const QByteArray &line);
 
     QString folder() const { return m_folder; }
@@ -27,11 +30,12 @@ public:
 
 private:
     bool open();
+    // Whether the file's last byte is not a line break.
+    bool endsInsideLine();
     void rotate();
 
     QString m_folder;
     qint64 m_limit;
     int m_keep;
     QFile m_file;
-    bool m_broken = false;
 };

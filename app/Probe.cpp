@@ -1,5 +1,7 @@
 #include "Probe.h"
 
+#include "ConfigFile.h"
+
 #include "ProbeReport.h"
 #include "RunningInstance.h"
 #include "hidEnumerate.h"
@@ -56,7 +58,12 @@ void Probe::readConfig(const QString &path, ProbeReport &report)
         config.state = ProbeReport::ConfigState::Unreadable;
         return;
     }
-    const QSettings settings(path, QSettings::IniFormat);
+    ConfigFile file(path);
+    const QSettings &settings = file.settings();
+    if (file.encoding() == ConfigFile::Encoding::Foreign) {
+        config.state = ProbeReport::ConfigState::ForeignEncoding;
+        return;
+    }
     if (settings.status() == QSettings::AccessError) {
         config.state = ProbeReport::ConfigState::Unreadable;
         return;
@@ -65,7 +72,8 @@ void Probe::readConfig(const QString &path, ProbeReport &report)
         config.state = ProbeReport::ConfigState::Malformed;
         return;
     }
-    config.state = ProbeReport::ConfigState::Ok;
+    config.state = file.encoding() == ConfigFile::Encoding::Utf16 ? ProbeReport::ConfigState::Utf16
+                                                                   : ProbeReport::ConfigState::Ok;
     config.firmware = settings.value(QStringLiteral("deviceFW_Ver")).toString();
     config.microcode = settings.value(QStringLiteral("u_Code_Ver")).toString();
     if (settings.contains(QStringLiteral("needUp4k")))

@@ -18,6 +18,10 @@ QString configStateName(ProbeReport::ConfigState state)
         return QStringLiteral("missing");
     case ProbeReport::ConfigState::Unreadable:
         return QStringLiteral("unreadable");
+    case ProbeReport::ConfigState::Utf16:
+        return QStringLiteral("utf-16");
+    case ProbeReport::ConfigState::ForeignEncoding:
+        return QStringLiteral("foreign-encoding");
     case ProbeReport::ConfigState::Malformed:
         break;
     }
@@ -78,6 +82,8 @@ QStringList ProbeReport::errors() const
         list << QStringLiteral("config.ini cannot be read: %1").arg(config.path);
     else if (config.state == ConfigState::Malformed)
         list << QStringLiteral("config.ini is not a valid settings file: %1").arg(config.path);
+    else if (config.state == ConfigState::ForeignEncoding)
+        list << QStringLiteral("config.ini is in an encoding this program cannot read (left as it is): %1").arg(config.path);
     const bool noneOpened = !devices.isEmpty() && std::all_of(devices.begin(), devices.end(), [](const SeenDevice &d) {
         return d.outcome == SeenDevice::Outcome::NotOpened;
     });

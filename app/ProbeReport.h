@@ -10,7 +10,8 @@
 class ProbeReport
 {
 public:
-    enum class ConfigState { Ok, Missing, Unreadable, Malformed };
+    // Utf16: read, but never rewritten; ForeignEncoding: neither read nor rewritten.
+    enum class ConfigState { Ok, Missing, Unreadable, Malformed, Utf16, ForeignEncoding };
 
     struct Config
     {

@@ -1,5 +1,6 @@
 #include "WizardServices.h"
 
+#include "ConfigFile.h"
 #include "VersionPolicy.h"
 #include "VersionText.h"
 #include "hidEnumerate.h"
@@ -10,8 +11,9 @@
 #include <QQmlEngine>
 #include <QSettings>
 
-WizardServices::WizardServices(const QString &logFolder)
-    : logFolder(logFolder)
+WizardServices::WizardServices(const QString &logFolder, bool firstInstance)
+    : event(nullptr, firstInstance ? UpgradeEventFilter::Channel::Open : UpgradeEventFilter::Channel::None)
+    , logFolder(logFolder)
 {
     event.setProgram(process.upgradeProgram());
 }
@@ -32,8 +34,12 @@ void WizardServices::expose(QQmlEngine &engine)
     context->setContextProperty(QStringLiteral("supportSite"), QStringLiteral(UPVANE_SUPPORT_URL));
 
     // The versions this upgrade brings are read before the policy keys are repaired.
-    QSettings config(VersionPolicy::settingsPath(), QSettings::IniFormat);   // writes the defaults when it goes
-    VersionPolicy::useUtf8(config);
+    ConfigFile file(VersionPolicy::settingsPath());   // writes the defaults when it goes
+    QSettings &config = file.settings();
+    if (file.encoding() == ConfigFile::Encoding::Utf16)
+        qInfo("config.ini is UTF-16: read, and left as it is");
+    else if (file.encoding() == ConfigFile::Encoding::Foreign)
+        qWarning("config.ini is in an encoding this program cannot read: left as it is, its values unused");
     context->setContextProperty(QStringLiteral("FWVer"), config.value(QStringLiteral("deviceFW_Ver")).toString());
     context->setContextProperty(QStringLiteral("CodeVer"), config.value(QStringLiteral("u_Code_Ver")).toString());
     VersionPolicy::repairSettings(config);

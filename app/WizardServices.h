@@ -13,8 +13,9 @@ class QQmlEngine;
 class WizardServices
 {
 public:
-    // The objects; the status filter takes the reports of the launcher's program alone.
-    explicit WizardServices(const QString &logFolder);
+    // The objects; the status filter takes the reports of the launcher's program
+    // alone. A later instance (`firstInstance` false) opens no status channel.
+    explicit WizardServices(const QString &logFolder, bool firstInstance = true);
 
     // Publishes "io", "process", "event" and "logFolder", registers HidSocket 1.0
     // in "com.velm.HID", installs the status filter on the event dispatcher,

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
 
     QQmlApplicationEngine engine;
-    WizardServices services(MessageLog::folder());   // destroyed before the engine
+    WizardServices services(MessageLog::folder(), !app.isRunning());   // destroyed before the engine
     AppVersion::apply();
     services.expose(engine);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico")));

@@ -1,5 +1,7 @@
 #include "hidEnumerate.h"
 
+#include "ConfigFile.h"
+#include "DeviceNode.h"
 #include "HidPackets.h"
 #include "SearchLog.h"
 #include "VersionPolicy.h"
@@ -68,7 +70,16 @@ bool hidEnumerate::send0XA0()
 
 bool hidEnumerate::send0XFF()
 {
-    if (!device || sendReport(HidPackets::probe(HidPackets::ProbeLength)) < 0) {
+    const QByteArray probe = HidPackets::probe(HidPackets::ProbeLength);
+    int sent = device ? sendReport(probe) : -1;
+    // The switch replugged since the search (as its page tells the user to do)
+    // is the RT48PX behind a new handle, often a new path.
+    if (sent < 0 && device) {
+        closeDevice();
+        search();
+        sent = device ? sendReport(probe) : -1;
+    }
+    if (sent < 0) {
         qDebug() << "0xff send failed";
         return false;
     }
@@ -82,6 +93,12 @@ bool hidEnumerate::send0XFF()
 }
 
 void hidEnumerate::enumerate()
+{
+    search();
+    emit hidFinished();
+}
+
+void hidEnumerate::search()
 {
     devlist.clear();
     m_lastSearch.clear();
@@ -114,20 +131,33 @@ void hidEnumerate::enumerate()
         m_lastSearch.append({deviceRecord(*info), SeenDevice::Outcome::NotAsked});
     hid_free_enumeration(devices);
     logSearch();
-    emit hidFinished();
 }
 
 bool hidEnumerate::opendev()
 {
+    return checkdev();
+}
+
+bool hidEnumerate::checkdev()
+{
     // The device the search identified, and no other: the command that follows
     // must reach the RT48PX or nothing.
-    closeDevice();
-    if (acceptedPath.isEmpty() || !openPath(acceptedPath.constData()))
+    if (acceptedPath.isEmpty())
         return false;
-    if (sendReport(HidPackets::probe(HidPackets::ProbeBufferLength)) >= 0)
+    if (device && identifiesNow())
         return true;
     closeDevice();
-    return false;
+    if (openPath(acceptedPath.constData()) && identifiesNow())
+        return true;
+    closeDevice();
+    search();
+    return device != nullptr;
+}
+
+bool hidEnumerate::identifiesNow()
+{
+    ucodeFlag = false;
+    return identifyDevice();
 }
 
 QString hidEnumerate::getFWver()
@@ -155,7 +185,9 @@ bool hidEnumerate::openPath(const char *path)
         device = nullptr;
         return false;
     }
-    device = path ? hid_open_path(path) : nullptr;
+    // hidapi 0.13.1 frees its handle and then writes to it when a node opens but
+    // does not answer HIDIOCGRDESCSIZE: such a node is not handed to it.
+    device = path && !DeviceNode::lingers(path) ? hid_open_path(path) : nullptr;
     if (!device) {
         qDebug() << "unable to open device";
         hid_exit();
@@ -212,8 +244,8 @@ void hidEnumerate::parseVersions(const QByteArray &information)
 
 void hidEnumerate::checkVersions()
 {
-    QSettings settings(VersionPolicy::settingsPath(), QSettings::IniFormat);
-    VersionPolicy::useUtf8(settings);
+    ConfigFile config(VersionPolicy::settingsPath());
+    QSettings &settings = config.settings();
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
     m_policy = QStringLiteral("config.ini needUp4k \"%1\", compareStatus \"%2\"")

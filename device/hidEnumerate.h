@@ -47,16 +47,23 @@ public:
     // (with no open device it sends nothing).
     Q_INVOKABLE bool send0XA0();
     // Sends the probe and reads the 0xFF confirmation; closes the device on
-    // success. Returns false ("0xff send failed" / "0xff get fails"; the device
-    // stays open) when the send fails, no device is open, or no byte came back.
+    // success. A send that fails on the accepted device searches once more and
+    // sends to the RT48PX found then. Returns false ("0xff send failed" / "0xff
+    // get fails"; the device stays open) when the send fails, no device is open,
+    // or no byte came back.
     Q_INVOKABLE bool send0XFF();
     // Replaces devlist with the record of the first device that passes the
     // identification, or with an empty list; emits hidFinished. No result.
     Q_INVOKABLE void enumerate();
-    // Opens the device the last enumerate() accepted (by its path) and sends it
-    // the probe; it stays open. Returns false (no device left open) when no
-    // search has accepted a device, or it cannot be opened or refuses the probe.
+    // Makes sure the device the last enumerate() accepted is open and still
+    // identifies as the RT48PX (see checkdev); it stays open. Returns false (no
+    // device left open) when no search has accepted a device, or no RT48PX answers.
     Q_INVOKABLE bool opendev();
+    // The identification exchange on the accepted device: on the handle kept
+    // open, else on its path opened anew, else on what one more search finds;
+    // devlist then holds the record of the RT48PX open now. Returns false (no
+    // device left open) when no search has accepted a device or none answers.
+    Q_INVOKABLE bool checkdev();
     // Firmware / micro-code version of the last accepted device; empty before any.
     Q_INVOKABLE QString getFWver();
     Q_INVOKABLE QString getUPver();
@@ -68,7 +75,8 @@ public:
 
 private:
     // hid_init + hid_open_path. Returns false with device null (and hidapi exited
-    // when the open itself failed, "unable to open device").
+    // when the open itself failed, "unable to open device"). A node that opens but
+    // no longer answers (its device is gone) is never handed to hid_open_path.
     bool openPath(const char *path);
     // The three-step exchange on device. Returns false on the first failed step;
     // true with fwVer, upVer and ucodeFlag set when the device is accepted.
@@ -77,6 +85,11 @@ private:
     void parseVersions(const QByteArray &information);
     // Applies the config.ini policy to upVer; may set ucodeFlag.
     void checkVersions();
+    // The walk of enumerate(): devlist, lastSearch and acceptedPath anew; the
+    // accepted device stays open. Logs the search, emits nothing.
+    void search();
+    // The identification exchange on the open device, with ucodeFlag cleared first.
+    bool identifiesNow();
     // Writes the last search to the log when it differs from the one before.
     void logSearch();
     // hid_close + hid_exit when a device is open; device becomes null.

@@ -419,7 +419,10 @@ Window {
             else
                 startUpgradeProgram("RT48PX_4K.exe")
         } else if (step === stepFirmware) {
-            startUpgradeProgram("RT48PX.exe")
+            if (!hidusb.checkdev())
+                failWith(qsTr("The RT48PX could not be found; is it still connected?"))
+            else
+                startUpgradeProgram("RT48PX.exe")
         } else if (step === stepBarOnly) {
             waitUpgrade = 0
             if (!upgradeProgramsPresent(false)) {
@@ -433,7 +436,12 @@ Window {
     }
 
     // The upgrade program of upgradefile/ copied to its working name and started.
+    // The device path the program is told is that of the RT48PX the command
+    // just reached: a replug since the search may have moved it.
     function startUpgradeProgram(name) {
+        var list = hidusb.devlist
+        if (list !== undefined && list.length > 0)
+            usb_path = list[0]["path"]
         upgrade_path = io.getAppPath() + "/upgradefile/" + name
         if (!io.copyFile(upgrade_path))
             failWith(io.failure())

@@ -6,10 +6,11 @@
 #include <QDebug>
 #include <QTimer>
 
-UpgradeEventFilter::UpgradeEventFilter(QObject *parent)
+UpgradeEventFilter::UpgradeEventFilter(QObject *parent, Channel channel)
     : QObject(parent)
 {
-    openChannel();
+    if (channel == Channel::Open)
+        openChannel();
 }
 
 UpgradeEventFilter::~UpgradeEventFilter() = default;

@@ -31,7 +31,10 @@ class UpgradeEventFilter : public QObject, public QAbstractNativeEventFilter
     Q_PROPERTY(QVariantMap result READ result NOTIFY statusChanged)
 
 public:
-    explicit UpgradeEventFilter(QObject *parent = nullptr);
+    // Channel::None: no status channel at all, for a later instance that only
+    // hands over to the running one and has no use for it.
+    enum class Channel { Open, None };
+    explicit UpgradeEventFilter(QObject *parent = nullptr, Channel channel = Channel::Open);
     ~UpgradeEventFilter() override;
 
     QVariantMap result() const;

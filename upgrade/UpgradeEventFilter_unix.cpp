@@ -20,7 +20,7 @@ void UpgradeEventFilter::setProgram(UpgradeProgram *program)
 {
     m_program = program;
     if (m_program)
-        m_program->setReportsPossible(m_channel->isListening());
+        m_program->setReportsPossible(m_channel && m_channel->isListening());
 }
 
 bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
@@ -33,5 +33,6 @@ bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *me
 
 void UpgradeEventFilter::deliver(int handle, const QByteArray &bytes)
 {
-    m_channel->send(handle, bytes);
+    if (m_channel)
+        m_channel->send(handle, bytes);
 }

@@ -206,10 +206,10 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
     hid_device *handle = nullptr;
     for (size_t i = 0; path && i < s.slots.size(); ++i) {
         const FakeHidState::Slot &slot = *s.slots[i];
-        if (slot.device.config().path != path)
+        if (slot.device.config().path != path || !slot.present)   // a path is the present device's
             continue;
         call.device = static_cast<int>(i);
-        if (slot.present && !slot.device.config().openFails)
+        if (!slot.device.config().openFails)
             handle = s.open(call.device);
         break;
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -200,7 +201,7 @@ bool HidrawTestbed::plug(size_t index, std::string &error)
     return true;
 }
 
-bool HidrawTestbed::unplug(size_t index)
+bool HidrawTestbed::unplug(size_t index, bool keepNode)
 {
     if (index >= m_devices.size() || m_devices[index].devnode.empty())
         return false;
@@ -211,6 +212,12 @@ bool HidrawTestbed::unplug(size_t index)
     }
     umockdev_testbed_uevent(m_testbed, device.usbSysPath.c_str(), "remove");
     umockdev_testbed_remove_device(m_testbed, device.usbSysPath.c_str());
+    if (!keepNode) {
+        // umockdev keeps the node (a link to its pty, and its bookkeeping entry)
+        const std::string name = device.devnode.substr(device.devnode.rfind('/') + 1);
+        ::unlink((rootDir() + device.devnode).c_str());
+        ::unlink((rootDir() + "/dev/.node/" + name).c_str());
+    }
     device.usbSysPath.clear();
     device.devnode.clear();
     return true;

@@ -36,10 +36,12 @@ public:
     // Plugs every device in. Returns false with `error` set when umockdev
     // refused a device.
     bool plugAll(std::string &error);
-    // Device `index` disappears: its node and sysfs entries are removed and
-    // handles still open to it fail every report (ENODEV). Returns false for an
-    // unknown or absent device.
-    bool unplug(size_t index);
+    // Device `index` disappears: its /dev node and sysfs entries are removed, as
+    // the kernel does, and handles still open to it fail every ioctl (ENODEV).
+    // With `keepNode` the /dev node lingers (it opens, its ioctls fail), as
+    // between a real unplug and the node's removal. Returns false for an unknown
+    // or absent device.
+    bool unplug(size_t index, bool keepNode = false);
     // Device `index` comes back as a NEW hidraw node with a fresh exchange state.
     // Returns false for an unknown or present device, or when umockdev refused.
     bool plug(size_t index, std::string &error);

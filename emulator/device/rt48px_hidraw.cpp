@@ -53,8 +53,13 @@ Options:
   --control FIFO      create FIFO and read commands from it, one per line:
                         replug [I]   unplug [I]   plug [I]   set [I] KEYS
                         (I: device index, default every device); a replugged
-                        device comes back as a NEW hidraw node; set applies
-                        device keys (e.g. firmware=V1R1107) from the next report on
+                        device comes back as a NEW hidraw node; an unplugged
+                        one loses its node; set applies device keys (e.g.
+                        firmware=V1R1107) from the next report on
+                        linger [I]   unplug, but the /dev node stays behind
+                        (it opens; its ioctls fail with ENODEV)
+                      each command, once applied, writes a line "control
+                      COMMAND: done" (or "failed") to the transcript
   --help              show this text
 
 Without --device or --scenario one RT48PX with default versions is emulated.
@@ -78,6 +83,7 @@ struct Run
     std::string controlPath;
     GIOChannel *control = nullptr;
     std::string pending;
+    std::FILE *transcript = nullptr;
 };
 
 void command(Run &run, const std::string &line)
@@ -100,10 +106,10 @@ void command(Run &run, const std::string &line)
             error = "no device keys";
     } else if (name == "replug") {
         ok = run.testbed->replug(which, error);
-    } else if (name == "unplug") {
+    } else if (name == "unplug" || name == "linger") {
         for (size_t i = 0; i < run.testbed->deviceCount(); ++i) {
             if (which == std::string::npos || which == i)
-                ok = run.testbed->unplug(i) && ok;
+                ok = run.testbed->unplug(i, name == "linger") && ok;
         }
     } else if (name == "plug") {
         ok = which == std::string::npos ? run.testbed->plugAll(error) : run.testbed->plug(which, error);
@@ -113,6 +119,10 @@ void command(Run &run, const std::string &line)
     }
     if (!ok)
         std::fprintf(stderr, "rt48px-hidraw: %s: failed %s\n", line.c_str(), error.c_str());
+    if (run.transcript) {   // what waits for the change sees it done
+        std::fprintf(run.transcript, "control %s: %s\n", line.c_str(), ok ? "done" : "failed");
+        std::fflush(run.transcript);
+    }
 }
 
 gboolean onControl(GIOChannel *channel, GIOCondition condition, gpointer data)
@@ -352,6 +362,7 @@ int main(int argc, char **argv)
     if (!transcript)
         return fail("cannot write " + run.transcriptPath);
     testbed.setTranscript(transcript);
+    run.transcript = transcript;
     if (!testbed.plugAll(error))
         return fail(error);
     const int controlFd = makeControlFifo(run.controlPath, error);

@@ -8,6 +8,9 @@
 
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 QStringList passedOn;   // what reached the handler installed before the log's
@@ -83,6 +86,61 @@ private slots:
         LogFile log(dir.path() + QStringLiteral("/logs"));
         QVERIFY(!log.write("one\n"));
         QVERIFY(!log.write("two\n"));
+    }
+
+    // What the folder holds before two processes' lines; what a write meets:
+    // the file size limit (RLIMIT_FSIZE, as a full disk cuts a write short).
+    void recovery_data()
+    {
+        QTest::addColumn<QByteArray>("before");     // upvane.log as another process left it
+        QTest::addColumn<int>("room");              // bytes the second line may add, -1: no limit
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("nothing in the way") << QByteArray() << -1 << QByteArray("one\ntwo\nthree\n");
+        QTest::newRow("a line cut off elsewhere") << QByteArray("cut") << -1
+                                                  << QByteArray("cut\none\ntwo\nthree\n");
+        QTest::newRow("full after 2 bytes") << QByteArray() << 2 << QByteArray("one\ntw\nthree\n");
+        QTest::newRow("full at once") << QByteArray() << 0 << QByteArray("one\nthree\n");
+    }
+    void recovery()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, room);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        if (!before.isEmpty())
+            QVERIFY(TextFiles::write(dir.path() + QStringLiteral("/upvane.log"), before));
+        LogFile log(dir.path());
+        QVERIFY(log.write("one\n"));
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        if (room >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit full{rlim_t(QFileInfo(log.currentPath()).size() + room), old.rlim_max};
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
+        }
+        QCOMPARE(log.write("two\n"), room < 0);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+        QVERIFY(log.write("three\n"));
+        QCOMPARE(TextFiles::contents(log.currentPath()), after);
+    }
+
+    void neverThroughALink_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the log") << "upvane.log";
+        QTest::newRow("a rotation") << "upvane.1.log";
+    }
+    void neverThroughALink()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("target"));
+        QVERIFY(TextFiles::write(target, QByteArray("kept\n")));
+        QVERIFY(QFile::link(target, dir.filePath(name)));
+        LogFile log(dir.path(), 8, 2);
+        for (int i = 0; i < 4; ++i)
+            log.write("line\n");
+        QCOMPARE(TextFiles::contents(target), QByteArray("kept\n"));
     }
 
     void handlerWritesAndPassesOn()

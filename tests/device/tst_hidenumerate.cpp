@@ -216,9 +216,10 @@ private slots:
         QCOMPARE(hid.getDevlist().size(), 1);   // replaced, not appended
         QCOMPARE(DeviceTest::searchLines.size(), 3);   // the same search is logged once
         QVERIFY(hid.opendev());
-        // the device kept open by each call is closed before it is opened again
-        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 0, 0}));
-        QCOMPARE(devices("hid_close"), (QVector<int>{0, 0}));
+        // the device kept open by each call is closed before it is opened again;
+        // opendev identifies the one the search kept open
+        QCOMPARE(devices("hid_open_path"), (QVector<int>{0, 0}));
+        QCOMPARE(devices("hid_close"), (QVector<int>{0}));
 
         // a search that finds nothing empties the list and keeps the last versions
         device.failStep = Rt48px::Step::Information;
@@ -240,27 +241,80 @@ private slots:
             addDevice(keys);
         hidEnumerate hid;
         QVERIFY(!hid.opendev());   // before any search: nothing opened, nothing sent
+        QVERIFY(!hid.checkdev());
         QVERIFY(FakeHid::calls("hid_open_path").empty());
         hid.enumerate();
         FakeHid::clearTranscript();
         QVERIFY(hid.opendev());
-        // the device the search accepted, and only it, is opened, probed and kept
-        QCOMPARE(devices("hid_open_path"), (QVector<int>{2}));
-        QCOMPARE(trace(), (QStringList{"close", "exit", "init", "open_path", kProbe}));
+        // the device the search accepted and kept open, and only it, identifies again
+        QVERIFY(FakeHid::calls("hid_open_path").empty());
+        QCOMPARE(devices("hid_send_feature_report"), (QVector<int>{2, 2, 2}));
         QVERIFY(hid.send0XA0());
         QCOMPARE(FakeHid::device(1).commandsReceived(), 0);
         QCOMPARE(FakeHid::device(2).commandsReceived(), 1);
+    }
 
-        // the accepted device refusing the probe, or gone: no other device is
-        // tried, nothing stays open
+    // What the switch did between the search and the page's command (0xA0 after
+    // opendev, 0xFF, or 0 for checkdev before the firmware program): the command
+    // reaches the RT48PX attached now, and no other device.
+    void commandAfterReplug_data()
+    {
+        QTest::addColumn<QByteArrayList>("replug");   // devices added after the RT48PX is gone
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("reached");             // the device the command reached, -1 none
+
+        for (int command : {0xA0, 0xFF, 0}) {
+            const QByteArray name = command ? QByteArray::number(command, 16) : QByteArray("checkdev");
+            QTest::addRow("%s, still there", name.constData()) << QByteArrayList{"-"} << command << 2;
+            QTest::addRow("%s, replugged", name.constData()) << QByteArrayList{"path=/fake/hidraw2"} << command << 3;
+            QTest::addRow("%s, other port", name.constData()) << QByteArrayList{""} << command << 3;
+            QTest::addRow("%s, unplugged", name.constData()) << QByteArrayList{} << command << -1;
+            QTest::addRow("%s, a mouse at its path", name.constData())
+                << QByteArrayList{"kind=mute path=/fake/hidraw2"} << command << -1;
+        }
+    }
+    void commandAfterReplug()
+    {
+        QFETCH(QByteArrayList, replug);
+        QFETCH(int, command);
+        QFETCH(int, reached);
+
+        for (const char *keys : {"kind=mute", "kind=foreign", ""})
+            addDevice(keys);
+        hidEnumerate hid;
+        hid.enumerate();
+        if (replug.value(0) != "-") {
+            FakeHid::setPresent(2, false);
+            for (const QByteArray &keys : replug)
+                addDevice(keys);
+        }
         FakeHid::clearTranscript();
-        FakeHid::device(2).config().kind = Rt48px::Kind::Mute;
-        QVERIFY(!hid.opendev());
-        FakeHid::setPresent(2, false);
-        QVERIFY(!hid.opendev());
-        QCOMPARE(devices("hid_open_path"), (QVector<int>{2, 2}));
-        QCOMPARE(FakeHid::openHandles(), 0);
+
+        QVector<int> commanded;
+        if (command == 0xA0) {
+            QCOMPARE(hid.opendev(), reached >= 0);
+            hid.send0XA0();
+            const int count = 3 + (replug.value(0) == "-" ? 0 : int(replug.size()));
+            for (int i = 0; i < count; ++i) {
+                if (FakeHid::device(i).commandsReceived() > 0)
+                    commanded << i;
+            }
+        } else if (command == 0xFF) {
+            QCOMPARE(hid.send0XFF(), reached >= 0);
+            for (const FakeHid::Call &call : FakeHid::calls("hid_send_feature_report")) {
+                if (call.length == 7 && call.result >= 0)
+                    commanded << call.device;
+            }
+        } else {
+            QCOMPARE(hid.checkdev(), reached >= 0);
+            if (reached >= 0)
+                commanded << devices("hid_send_feature_report", 0x92).last();
+            QCOMPARE(hid.getDevlist().value(0).toMap().value("path").toString(),
+                     reached >= 0 ? QString::fromStdString(FakeHid::device(reached).config().path) : QString());
+        }
+        QCOMPARE(commanded, reached >= 0 ? QVector<int>{reached} : QVector<int>{});
         QCOMPARE(FakeHid::device(1).commandsReceived(), 0);
+        QVERIFY(FakeHid::openHandles() <= 1);
     }
 
     void commands_data()

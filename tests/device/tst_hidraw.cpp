@@ -40,11 +40,24 @@ QString line(int device, const char *what, int length, int result, QString hex)
         .arg(device).arg(QLatin1String(what)).arg(length).arg(result).arg(hex);
 }
 
+// A line to the harness's control FIFO.
+bool control(const QByteArray &command)
+{
+    QFile fifo(qEnvironmentVariable("RT48PX_HIDRAW_CONTROL"));
+    return fifo.open(QIODevice::WriteOnly) && fifo.write(command + '\n') > 0;
+}
+
 const QString kProbe = QStringLiteral("01 46 55 ff 45 4e 2d");
 // the identification: the mouse refuses the probe, the RT48PX takes it
 const QStringList kProbes{line(0, "send", 512, -1, kProbe), line(1, "send", 512, 512, kProbe)};
-// opendev: the device the search accepted, and only it, takes the probe
-const QStringList kOpenProbe{line(1, "send", 512, 512, kProbe)};
+// the exchange with the RT48PX after the probe
+const QStringList kExchange{line(1, "get", 33, 33, "81"),
+                            line(1, "send", 29, 29, "82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
+                                                    "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
+                            line(1, "get", 6, 6, "02"), line(1, "send", 8, 8, "92 46 55 90 00 44 49 b8"),
+                            line(1, "get", 80, 80, "12")};
+// opendev: the device the search accepted, and only it, identifies again
+const QStringList kOpenProbe = QStringList{line(1, "send", 512, 512, kProbe)} + kExchange;
 
 }
 
@@ -77,13 +90,7 @@ private slots:
         QCOMPARE(hid.getFWver(), QStringLiteral("01.0.107"));
         QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.103"));
         QVERIFY(messages.isEmpty());
-        QCOMPARE(transcript.newLines(),
-                 (kProbes + QStringList{line(1, "get", 33, 33, "81"),
-                                        line(1, "send", 29, 29, "82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
-                                                                "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
-                                        line(1, "get", 6, 6, "02"),
-                                        line(1, "send", 8, 8, "92 46 55 90 00 44 49 b8"),
-                                        line(1, "get", 80, 80, "12")}));
+        QCOMPARE(transcript.newLines(), kProbes + kExchange);
     }
 
     void opendevAndCommands()
@@ -105,6 +112,27 @@ private slots:
         QVERIFY(hid.send0XFF());
         QCOMPARE(transcript.newLines(),
                  (kOpenProbe + QStringList{line(1, "send", 7, 7, kProbe), line(1, "get", 7, 7, "22")}));
+    }
+
+    // the same scenario: the RT48PX replugged (a new node) between the search and
+    // the command, then unplugged with its node lingering (hidapi 0.13.1 crashed
+    // opening such a node)
+    void replugAndUnplug()
+    {
+        hidEnumerate hid;
+        hid.enumerate();
+        QVERIFY(control("replug 1"));
+        QTRY_VERIFY(QFile::exists(QStringLiteral("/dev/hidraw3")));
+        QVERIFY(!QFile::exists(QStringLiteral("/dev/hidraw1")));
+        QVERIFY(hid.send0XFF());
+        QCOMPARE(hid.getDevlist().value(0).toMap().value("path").toString(), QStringLiteral("/dev/hidraw3"));
+
+        hid.enumerate();
+        QVERIFY(control("linger 1"));
+        QTRY_VERIFY(!QFile::exists(QStringLiteral("/sys/class/hidraw/hidraw3")));
+        QVERIFY(QFile::exists(QStringLiteral("/dev/hidraw3")));
+        QVERIFY(!hid.opendev());
+        QVERIFY(hid.getDevlist().isEmpty());
     }
 
     // scenario: devices that each fail one step, one that cannot be opened

@@ -1,11 +1,25 @@
 // compareVersion, and the micro-code decision with its repair of config.ini,
 // against real files in a temporary folder.
 #include "../common/TextFiles.h"
+#include "ConfigFile.h"
 #include "VersionPolicy.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+// ASCII text in UTF-16, little- or big-endian, with or without the byte-order mark.
+QByteArray utf16(const QByteArray &ascii, bool little, bool mark)
+{
+    QByteArray bytes = mark ? QByteArray(little ? "\xff\xfe" : "\xfe\xff") : QByteArray();
+    for (char c : ascii)
+        bytes += little ? QByteArray(1, c) + '\0' : '\0' + QByteArray(1, c);
+    return bytes;
+}
+
+}
 
 class TestVersionPolicy : public QObject
 {
@@ -83,12 +97,17 @@ private slots:
 
     // config.ini as editors save it: UTF-8 with or without a byte-order mark.
     // The versions read whole; an ASCII file is read and written back byte for
-    // byte as the plain reader does.
+    // byte as the plain reader does; one in UTF-16 or in no encoding the reader
+    // knows is never written.
     void utf8_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("microcode");
+        const QByteArray ini("[General]\ndeviceFW_Ver=V1.2.009\nu_Code_Ver=V1.1.104\n");
+        QTest::newRow("UTF-16 with a mark, as Notepad's \"Unicode\"") << utf16(ini, true, true) << "V1.2.009" << "V1.1.104";
+        QTest::newRow("UTF-16 big-endian with a mark") << utf16(ini, false, true) << "V1.2.009" << "V1.1.104";
+        QTest::newRow("UTF-16 without a mark") << utf16(ini, true, false) << "" << "";
         QTest::newRow("ASCII, repaired") << QByteArray("deviceFW_Ver=V1.1.107\r\nu_Code_Ver=V1.1.104\r\ncompareStatus=yes\r\n")
                                          << "V1.1.107" << "V1.1.104";
         QTest::newRow("ASCII with a group, nothing to repair")
@@ -111,11 +130,15 @@ private slots:
         const QString plainPath = folder.filePath(QStringLiteral("plain.ini"));
         QVERIFY(TextFiles::write(path, file) && TextFiles::write(plainPath, file));
         {
-            QSettings settings(path, QSettings::IniFormat);
-            VersionPolicy::useUtf8(settings);
+            ConfigFile config(path);
+            QSettings &settings = config.settings();
             QCOMPARE(settings.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
             QCOMPARE(settings.value(QStringLiteral("u_Code_Ver")).toString(), microcode);
             VersionPolicy::repairSettings(settings);
+        }
+        if (file.contains('\0')) {
+            QCOMPARE(TextFiles::contents(path), file);
+            return;
         }
         bool ascii = true;
         for (char c : file)

@@ -28,7 +28,8 @@ public:
         QProcessEnvironment processEnv = env.environment(false);
         for (auto it = environment.begin(); it != environment.end(); ++it)
             processEnv.insert(it.key(), it.value());
-        QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"), transcriptFile()};
+        QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"), transcriptFile(),
+                         QStringLiteral("--control"), env.path(QStringLiteral("control"))};
         for (const QString &device : devices)
             args << QStringLiteral("--device") << device;
         args << QStringLiteral("--") << env.program();
@@ -48,6 +49,16 @@ public:
         }
     }
     QString transcriptFile() const { return env.path(QStringLiteral("transcript.txt")); }
+    // A command for the harness (replug, unplug, linger); true once it is applied.
+    bool control(const QString &command) const
+    {
+        QFile fifo(env.path(QStringLiteral("control")));
+        if (!fifo.open(QIODevice::WriteOnly) || fifo.write((command + QLatin1Char('\n')).toUtf8()) <= 0)
+            return false;
+        fifo.close();
+        const QString done = QStringLiteral("control %1: done").arg(command);
+        return QTest::qWaitFor([&] { return TextFiles::lines(transcriptFile()).contains(done); }, 10000);
+    }
     QString recordFile() const { return env.recordPath(); }
     // The payloads the program sent, in order ("send" lines of the transcript).
     QStringList sent() const
@@ -223,6 +234,60 @@ private slots:
         QCOMPARE(WizardWalker::page(shot), WizardWalker::Page::Device);
         QCOMPARE(WizardWalker::confirmButton(shot), WizardWalker::Button::Disabled);
         QVERIFY(indexOfPrefix(run.sent(), QStringLiteral("82 ")) < 0);
+    }
+
+    // The switch on a device page after it was found, before Confirm: replugged
+    // as the page says (it comes back as a new hidraw node), or unplugged (its
+    // node gone, or still lingering). Confirm acts on the switch attached now,
+    // or ends on the failure page, whose Restart the user can act on.
+    void switchChangesBeforeConfirm_data()
+    {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<QString>("command");   // to the harness
+        QTest::addColumn<QString>("reached");   // what shows the new node was used; empty: the failure page
+        const QString a0 = QStringLiteral("/dev/hidraw1 send length 8 result 8: ") + kCommandA0;
+        const QString ff = QStringLiteral("/dev/hidraw1 send length 7 result 7: ") + kProbe;
+        QTest::newRow("stage 1, replugged") << 1 << "replug 0" << a0;
+        QTest::newRow("stage 1, unplugged") << 1 << "unplug 0" << "";
+        QTest::newRow("stage 1, unplugged, node lingers") << 1 << "linger 0" << "";
+        QTest::newRow("stage 2, replugged") << 2 << "replug 0" << ff;
+        QTest::newRow("stage 2, unplugged") << 2 << "unplug 0" << "";
+        QTest::newRow("stage 3, replugged") << 3 << "replug 0" << "reply /dev/hidraw1|";
+        QTest::newRow("stage 3, unplugged") << 3 << "unplug 0" << "";
+    }
+    void switchChangesBeforeConfirm()
+    {
+        QFETCH(int, stage);
+        QFETCH(QString, command);
+        QFETCH(QString, reached);
+        // freed memory filled, so that a use of a freed block crashes every time
+        WizardRun run({QStringLiteral("microcode=V1R1103")}, {{QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165")}},
+                      configText(QStringLiteral("V1.1.107")));
+        WizardWalker walker(QGuiApplication::primaryScreen());
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
+        QVERIFY(walker.click(WizardWalker::StartButton));
+        QVERIFY(walker.waitForPage(WizardWalker::Page::Information, 10000));
+        QVERIFY(walker.click(WizardWalker::CheckBox));
+        for (int page = 0; page < stage; ++page) {
+            // Confirm on the information page, then on each device page before this stage's
+            QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 30000));
+            QVERIFY(walker.click(WizardWalker::ConfirmButton));
+            QVERIFY(walker.waitFor([page](const QImage &s) {
+                return WizardWalker::page(s) == WizardWalker::Page::Device && WizardWalker::highlightedStage(s) == page + 1;
+            }, 60000));
+        }
+        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 30000));
+        QVERIFY(run.control(command));
+        QVERIFY(walker.click(WizardWalker::ConfirmButton));
+
+        if (reached.isEmpty()) {
+            QVERIFY(walker.waitForPage(WizardWalker::Page::Failure, 20000));
+        } else {
+            const QString file = reached.startsWith(QLatin1String("reply")) ? run.recordFile() : run.transcriptFile();
+            QTRY_VERIFY_WITH_TIMEOUT(TextFiles::lines(file).join(QLatin1Char('\n')).contains(reached), 30000);
+            QCOMPARE(WizardWalker::page(walker.grab()) == WizardWalker::Page::Failure, false);
+        }
+        QCOMPARE(run.process.state(), QProcess::Running);
     }
 
     void secondStartBringsTheWindowBack()

@@ -125,6 +125,13 @@ private slots:
             << QStringList{"microcode=V1R1103"} << "[General\nneedUp4k=1.1.104\n" << 2
             << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "config.ini is not a valid settings file"
             << false;
+        QTest::newRow("config.ini in UTF-16")
+            << QStringList{"microcode=V1R1103"} << "<utf-16>needUp4k=1.1.103\n" << 0 << QStringList{"f0e1:0048 accepted"}
+            << "01.0.107 V1.1.103 false" << "" << false;
+        QTest::newRow("config.ini in no encoding it reads")
+            << QStringList{"microcode=V1R1103"} << "<utf-16 without a mark>needUp4k=1.1.103\n" << 2
+            << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "an encoding this program cannot read"
+            << false;
         QTest::newRow("config.ini unreadable")
             << QStringList{"microcode=V1R1103"} << "<folder>" << 2 << QStringList{"f0e1:0048 accepted"}
             << "01.0.107 V1.1.103 true" << "config.ini cannot be read" << false;
@@ -145,13 +152,18 @@ private slots:
         const QString configPath = env.programDir() + QStringLiteral("/config.ini");
         if (config == QLatin1String("<folder>")) {
             QVERIFY(QDir().mkpath(configPath));
+        } else if (config.startsWith(QLatin1String("<utf-16"))) {
+            QByteArray bytes = config.startsWith(QLatin1String("<utf-16>")) ? QByteArray("\xff\xfe") : QByteArray();
+            const QString text = config.section(QLatin1Char('>'), 1);
+            bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);   // little-endian here
+            QVERIFY(TextFiles::write(configPath, bytes));
         } else if (!config.isEmpty()) {
             QVERIFY(TextFiles::write(configPath, config));
         }
 
-        const QByteArray configBefore = readAll(configPath).toUtf8();
+        const QByteArray configBefore = TextFiles::contents(configPath);
         const Run json = runProgram(env, {QStringLiteral("--probe"), QStringLiteral("--json")}, devices);
-        QCOMPARE(readAll(configPath).toUtf8(), configBefore);   // left as it was
+        QCOMPARE(TextFiles::contents(configPath), configBefore);   // left as it was
         QCOMPARE(QFile::exists(configPath), !config.isEmpty());
         QCOMPARE(json.exitCode, exitCode);
         const QString invalid = schemaErrors(json.out);

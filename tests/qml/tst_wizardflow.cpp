@@ -46,6 +46,8 @@ class tst_WizardFlow : public QObject
     // The stage-3 device found; the firmware stage starts as its Confirm starts it.
     void toFirmwareStage()
     {
+        FakeHid::addDevice();
+        m_wizard->call("searchDevice");
         m_wizard->set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
         m_wizard->set("usb_path", DevicePath);
         m_wizard->set("step", 3);
@@ -225,8 +227,7 @@ private slots:
     {
         const QString copy = m_wizard->services.io.get_userappdata_path() + QStringLiteral("/upgrade.exe");
         QVERIFY(QDir().mkpath(copy + QStringLiteral("/keep")));   // a folder where the copy belongs
-        m_wizard->set("step", 3);
-        m_wizard->call("upgrade_device");
+        toFirmwareStage();
         verifyFailurePage(QStringLiteral("The earlier upgrade.exe in the application-data folder cannot be replaced; "
                                          "it may still be running (Is a directory)."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
@@ -236,8 +237,7 @@ private slots:
     {
         const QString program = m_world->programDir() + QStringLiteral("/upgradefile/RT48PX.exe");
         QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        m_wizard->set("step", 3);
-        m_wizard->call("upgrade_device");
+        toFirmwareStage();
         verifyFailurePage(QStringLiteral("RT48PX.exe could not be started: Permission denied."));
         QVERIFY2(!QFile::exists(m_world->recordPath()), "an upgrade program started");
     }

@@ -185,6 +185,8 @@ class tst_WizardScreens : public QObject
             wizard.click(places[i]);
         for (const QString &call : calls) {
             if (call == QLatin1String("firmware")) {
+                FakeHid::addDevice();
+                wizard.call("searchDevice");
                 wizard.set("operate_device_info", QVariantMap{{"status", 3}, {"msg", "Firmware update"}});
                 wizard.set("searchRun", 0);
                 wizard.set("step", 3);

@@ -70,8 +70,11 @@ public:
         QProcess later;
         prepare(later, {QStringLiteral("later")});
         later.start();
-        return later.waitForFinished(30000) && later.exitStatus() == QProcess::NormalExit ? later.exitCode() : -1;
+        const bool ended = later.waitForFinished(30000);
+        laterOutput = QString::fromLocal8Bit(later.readAll());
+        return ended && later.exitStatus() == QProcess::NormalExit ? later.exitCode() : -1;
     }
+    mutable QString laterOutput;
 
     QProcess first;
     bool asNobody = false;
@@ -114,6 +117,8 @@ private slots:
         QVERIFY(program.writeConfig(before));
         QCOMPARE(program.runLater(), 0);
         QCOMPARE(program.readConfig(), after);
+        // it has no use for a status channel, and says nothing about one
+        QVERIFY2(!program.laterOutput.contains(QLatin1String("Status channel")), qPrintable(program.laterOutput));
         QCOMPARE(program.first.state(), QProcess::Running);
     }
 };

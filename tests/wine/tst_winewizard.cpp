@@ -276,10 +276,11 @@ private slots:
                                                 "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
                                  QStringLiteral("device 1 read 6: 02"), QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8"),
                                  QStringLiteral("device 1 read 80: 12")};
-        // Stage 1 opens the device the search accepted, and no other, and sends it
-        // the 0xA0 command; stage 2 confirms with the short 0xFF probe (padded)
-        // and reads the confirmation before its program starts.
-        const QStringList command{probe, QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
+        // Stages 1 and 3 identify the device the search accepted, and no other,
+        // again; stage 1 then sends it the 0xA0 command; stage 2 confirms with the
+        // short 0xFF probe (padded) and reads the confirmation before its program starts.
+        const QStringList identify = search.mid(2);
+        const QStringList command = identify + QStringList{QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
         const QStringList confirmation{probe, QStringLiteral("device 1 read 7: 22")};
 
         const QString foreign = QStringLiteral("kind=foreign,vid=f0e0,pid=1234,product=Keyboard,serial=KB-0001");
@@ -287,10 +288,10 @@ private slots:
         QTest::newRow("micro-code stage")
             << QStringList{foreign, "microcode=V1R1103"} << "normal" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
-            << search + command + search + confirmation + search << false;
+            << search + command + search + confirmation + search + identify << false;
         QTest::newRow("micro-code current, keys alone")
             << QStringList{foreign, "microcode=V1R1104"} << "normal" << "V7.7.777"
-            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search << true;
+            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search + identify << true;
         QTest::newRow("micro-code upgrade fails, Restart")
             << QStringList{foreign, "microcode=V1R1103"} << "fail2" << "V1.1.107"
             << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
