@@ -12,17 +12,20 @@
 
 void Probe::run(const QString &instanceAddress, const QString &configPath, ProbeReport &report)
 {
-    readConfig(configPath, report);
-    if (RunningInstance::isListening(instanceAddress)) {
-        report.wizardRunning = true;
-        return;
-    }
-    // The search repairs config.ini's policy keys when it accepts a device, as
-    // the wizard's does; the probe leaves the file as it found it.
+    // Reading config.ini repairs a key behind a byte-order mark, and the search
+    // repairs its policy keys when it accepts a device, as the wizard's do; the
+    // probe leaves the file as it found it.
     QFile config(configPath);
     const bool existed = config.exists();
     const QByteArray before = existed && config.open(QIODevice::ReadOnly) ? config.readAll() : QByteArray();
     config.close();
+
+    readConfig(configPath, report);
+    if (RunningInstance::isListening(instanceAddress)) {
+        report.wizardRunning = true;
+        restore(config, before, report);
+        return;
+    }
 
     hidEnumerate hid;
     hid.enumerate();
@@ -33,16 +36,22 @@ void Probe::run(const QString &instanceAddress, const QString &configPath, Probe
     }
     // The accepted device is closed when `hid` goes: no command is ever sent.
 
-    if (!existed) {
+    if (!existed)
         QFile::remove(configPath);
-    } else if (report.config.state == ProbeReport::ConfigState::Ok
-               || report.config.state == ProbeReport::ConfigState::Malformed) {
-        if (config.open(QIODevice::ReadOnly) && config.readAll() != before) {
-            config.close();
-            if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                config.write(before);
-        }
+    else
+        restore(config, before, report);
+}
+
+void Probe::restore(QFile &config, const QByteArray &before, const ProbeReport &report)
+{
+    if (report.config.state != ProbeReport::ConfigState::Ok && report.config.state != ProbeReport::ConfigState::Malformed)
+        return;   // the others are never written
+    if (config.open(QIODevice::ReadOnly) && config.readAll() != before) {
+        config.close();
+        if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            config.write(before);
     }
+    config.close();
 }
 
 void Probe::readConfig(const QString &path, ProbeReport &report)

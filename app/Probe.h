@@ -3,6 +3,8 @@
 #include <QString>
 
 class ProbeReport;
+class QByteArray;
+class QFile;
 
 // `upvane --probe`: one search for the RT48PX exactly as the wizard makes it,
 // without a window. Needs a QCoreApplication with the program's identity.
@@ -19,4 +21,9 @@ public:
 
     // config.ini as the probe reports it. Never fails.
     static void readConfig(const QString &path, ProbeReport &report);
+
+private:
+    // Writes `before` back into `config` where reading or searching changed a
+    // file in an encoding that is written at all. No result.
+    static void restore(QFile &config, const QByteArray &before, const ProbeReport &report);
 };

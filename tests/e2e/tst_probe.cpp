@@ -128,6 +128,9 @@ private slots:
         QTest::newRow("config.ini in UTF-16")
             << QStringList{"microcode=V1R1103"} << "<utf-16>needUp4k=1.1.103\n" << 0 << QStringList{"f0e1:0048 accepted"}
             << "01.0.107 V1.1.103 false" << "" << false;
+        QTest::newRow("config.ini with a UTF-8 mark before its first key")
+            << QStringList{"microcode=V1R1103"} << "<utf-8 mark>needUp4k=1.1.103\n" << 0 << QStringList{"f0e1:0048 accepted"}
+            << "01.0.107 V1.1.103 false" << "" << false;
         QTest::newRow("config.ini in no encoding it reads")
             << QStringList{"microcode=V1R1103"} << "<utf-16 without a mark>needUp4k=1.1.103\n" << 2
             << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "an encoding this program cannot read"
@@ -157,6 +160,8 @@ private slots:
             const QString text = config.section(QLatin1Char('>'), 1);
             bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);   // little-endian here
             QVERIFY(TextFiles::write(configPath, bytes));
+        } else if (config.startsWith(QLatin1String("<utf-8 mark>"))) {
+            QVERIFY(TextFiles::write(configPath, QByteArray("\xef\xbb\xbf") + config.section(QLatin1Char('>'), 1).toUtf8()));
         } else if (!config.isEmpty()) {
             QVERIFY(TextFiles::write(configPath, config));
         }
