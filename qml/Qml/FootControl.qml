@@ -49,7 +49,8 @@ Item {
             Accessible.checked: main.ischeck
             Accessible.onToggleAction: toggle()
             Accessible.onPressAction: toggle()
-            Keys.onSpacePressed: toggle()
+            // A held key toggles once.
+            Keys.onSpacePressed: if (!event.isAutoRepeat) toggle()
 
             function toggle() {
                 main.ischeck = !main.ischeck

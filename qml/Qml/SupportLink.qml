@@ -12,9 +12,10 @@ Text {
     Accessible.role: Accessible.Link
     Accessible.name: main.supportUrl
     Accessible.onPressAction: open()
-    Keys.onReturnPressed: open()
-    Keys.onEnterPressed: open()
-    Keys.onSpacePressed: open()
+    // A held key opens it once.
+    Keys.onReturnPressed: if (!event.isAutoRepeat) open()
+    Keys.onEnterPressed: if (!event.isAutoRepeat) open()
+    Keys.onSpacePressed: if (!event.isAutoRepeat) open()
 
     function open() {
         Qt.openUrlExternally(main.supportUrl)

@@ -77,9 +77,10 @@ Item {
             Accessible.role: Accessible.Link
             Accessible.name: text
             Accessible.onPressAction: logFolder.open()
-            Keys.onReturnPressed: logFolder.open()
-            Keys.onEnterPressed: logFolder.open()
-            Keys.onSpacePressed: logFolder.open()
+            // A held key opens it once.
+            Keys.onReturnPressed: if (!event.isAutoRepeat) logFolder.open()
+            Keys.onEnterPressed: if (!event.isAutoRepeat) logFolder.open()
+            Keys.onSpacePressed: if (!event.isAutoRepeat) logFolder.open()
 
             FocusMark {}
 

@@ -438,7 +438,8 @@ private slots:
         QCOMPARE(focusName(wizard.window), title);
     }
 
-    // The keyboard alone on each page: the keys pressed, then the page shown
+    // The keyboard alone on each page: the keys pressed ("Space+": Space held,
+    // one press repeated), then the page shown
     // ("" for the start page), the focused control's (or page's) name, and what
     // was opened (the browser: "https", the file manager: "file") or quit.
     void keys_data()
@@ -458,9 +459,11 @@ private slots:
         QTest::newRow("information: Enter with the box clear") << 1 << QStringList() << "Return Escape" << information << "Information before update" << QStringList() << false;
         QTest::newRow("information: Space ticks, Enter confirms") << 1 << QStringList() << "Space Return" << device << "Detect current version" << QStringList() << false;
         QTest::newRow("information: Tab to the box, Space, Tab") << 1 << QStringList() << "Tab Space Tab" << information << "Confirm" << QStringList() << false;
+        QTest::newRow("information: the box, Space held") << 1 << QStringList() << "Tab Space Space+ Tab" << information << "Confirm" << QStringList() << false;
         QTest::newRow("information: Tab order") << 1 << QStringList() << "Tab Tab Tab Tab Backtab" << information << "Close" << QStringList() << false;
         QTest::newRow("device: Enter while Confirm is disabled") << 3 << QStringList() << "Return Space" << device << "Detect current version" << QStringList() << false;
         QTest::newRow("device: the support link by keys") << 3 << QStringList() << "Tab Return" << device << "https://example.com" << QStringList{"https"} << false;
+        QTest::newRow("device: the support link, Enter held") << 3 << QStringList() << "Tab Return Return+" << device << "https://example.com" << QStringList{"https"} << false;
         QTest::newRow("progress: no key closes") << 3 << QStringList{"firmware", "upgrade_device"} << "Escape Space Return Tab Tab" << progress << "Minimize" << QStringList() << false;
         QTest::newRow("failure: the log link by keys") << 3 << QStringList{"firmware", "errorUI"} << "Tab Tab Return Escape" << result << "Open the folder with the log" << QStringList{"file"} << false;
         QTest::newRow("failure: Enter restarts") << 3 << QStringList{"firmware", "errorUI"} << "Return" << information << "Information before update" << QStringList() << false;
@@ -488,8 +491,14 @@ private slots:
         const QImage before = wizard.window->grabWindow();
         const QHash<QString, Qt::Key> names{{"Tab", Qt::Key_Tab}, {"Backtab", Qt::Key_Backtab}, {"Space", Qt::Key_Space},
                                             {"Return", Qt::Key_Return}, {"Escape", Qt::Key_Escape}};
-        for (const QString &key : keys.split(QLatin1Char(' ')))
+        for (const QString &key : keys.split(QLatin1Char(' '))) {
+            if (key.endsWith(QLatin1Char('+'))) {   // the key held: one press repeated
+                QKeyEvent repeated(QEvent::KeyPress, names.value(key.chopped(1)), Qt::NoModifier, QString(), true);
+                QCoreApplication::sendEvent(wizard.window, &repeated);
+                continue;
+            }
             QTest::keyClick(wizard.window, names.value(key), key == QLatin1String("Backtab") ? Qt::ShiftModifier : Qt::NoModifier);
+        }
         for (const char *scheme : {"https", "file"})
             QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
 
