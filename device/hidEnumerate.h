@@ -59,14 +59,16 @@ public:
     // identifies as the RT48PX (see checkdev); it stays open. Returns false (no
     // device left open) when no search has accepted a device, or no RT48PX answers.
     Q_INVOKABLE bool opendev();
+    // Firmware / micro-code version of the last accepted device; empty before any.
+    Q_INVOKABLE QString getFWver();
+    Q_INVOKABLE QString getUPver();
+
+    // Later additions follow, so that the invokables above keep their meta-object order.
     // The identification exchange on the accepted device: on the handle kept
     // open, else on its path opened anew, else on what one more search finds;
     // devlist then holds the record of the RT48PX open now. Returns false (no
     // device left open) when no search has accepted a device or none answers.
     Q_INVOKABLE bool checkdev();
-    // Firmware / micro-code version of the last accepted device; empty before any.
-    Q_INVOKABLE QString getFWver();
-    Q_INVOKABLE QString getUPver();
     // Whether the version `reported` (as the device gives it) is lower than
     // `wanted` (as config.ini names it): every "V" removed from both, then
     // compared as VersionPolicy::compareVersion does. An empty `wanted` never
