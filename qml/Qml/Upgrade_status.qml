@@ -160,11 +160,13 @@ Item {
             anchors.topMargin: 65
         }
         // What the switch reports once found again; a warning with the support
-        // address where it is older than the upgrade brings.
-        Row {
+        // address where it is older than the upgrade brings. One line where it
+        // fits the panel; a long support address goes under the warning.
+        Flow {
             id: check_line
             readonly property bool older: main.checkedFw !== "" && main.olderVersions() !== ""
             visible: main.checkedFw !== ""
+            width: Math.min(check_txt.implicitWidth + (older ? check_link.implicitWidth : 0), parent.width - 80)
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.top: tips.bottom
             anchors.topMargin: 110
