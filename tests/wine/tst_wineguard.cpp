@@ -1,6 +1,8 @@
 // The Windows program under Wine when the world misbehaves: upgrade programs that
-// die, leave a child behind, hang or are not ours at all, a missing upgrade
-// program, a window-manager close mid-upgrade; and what support gets from it (the
+// die, leave a worker behind, report without naming their window, hang or are
+// not ours at all, also when started through the shell; a copy of the upgrade
+// program that someone tries to swap; a missing upgrade program, a
+// window-manager close mid-upgrade; and what support gets from it (the
 // log file) and the probe's refusal while a wizard runs. Real clicks and
 // screenshots on the test's Xvfb, the stand-in hidapi library and the stand-in
 // upgrade programs.
@@ -371,6 +373,44 @@ private slots:
         if (logged.first().endsWith(QLatin1String("without a final report")))   // the failure page's line, as logged
             QVERIFY(wizard.log().contains(
                 QStringLiteral("failure: %1.exe ended without reporting a result (exit code ").arg(variant)));
+    }
+
+    // Between its copy and its start, upgrade.exe cannot be written, replaced or
+    // deleted (swap-copy.exe tries); a copy that is no longer the shipped
+    // program is not started, and the start says why.
+    void copyHeldUntilStarted_data()
+    {
+        QTest::addColumn<bool>("shippedChanged");
+        QTest::newRow("nothing touches it: it starts") << false;
+        QTest::newRow("the shipped program changed meanwhile: refused") << true;
+    }
+
+    void copyHeldUntilStarted()
+    {
+        QFETCH(bool, shippedChanged);
+        GuardWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        QVERIFY(QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/swap-copy.exe"),
+                            wizard.programDir() + QStringLiteral("/swap-copy.exe")));
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO"), QStringLiteral("exit"));
+        QStringList arguments{QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe")};
+        if (shippedChanged)
+            arguments << QStringLiteral("change");
+        QProcess swap;
+        wizard.wine.prepare(swap, QStringLiteral("C:/Upvane/swap-copy.exe"), arguments, env);
+        swap.start();
+        QVERIFY(swap.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(swap.readAll());
+        QVERIFY2(said.contains(QStringLiteral("write 0 replace 0 delete 0")), qPrintable(said));
+        QCOMPARE(swap.exitCode(), shippedChanged ? 1 : 0);
+        if (shippedChanged) {
+            QVERIFY2(said.contains(QStringLiteral("error upgrade.exe is not the shipped program.")), qPrintable(said));
+            QVERIFY(wizard.record().isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(wizard.record().value(0), QStringLiteral("started RT48PX"), 20000);
+        }
     }
 
     // RT48PX.exe missing: the failure page comes before anything is sent to the
