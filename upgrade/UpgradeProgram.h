@@ -104,7 +104,6 @@ private:
     std::unique_ptr<Native, NativeDeleter> m_native;
     std::unique_ptr<HeldFile> m_heldCopy;
     QString m_shipped;   // the program m_heldCopy was made from
-    QString m_error;
     QTimer m_poll;
     bool m_awaited = false;
     bool m_reportsPossible = true;

@@ -69,7 +69,7 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no run bit") << "no run bit" << "The upgrade program could not be started.";
+        QTest::newRow("no run bit") << "no run bit" << "Permission denied.";
         QTest::newRow("missing") << "missing" << "";
         QTest::newRow("changed between the copy and the start") << "changed" << "upgrade.exe is not the shipped program.";
     }
