@@ -16,6 +16,7 @@ WizardServices::WizardServices(const QString &logFolder, bool firstInstance)
     , logFolder(logFolder)
 {
     event.setProgram(process.upgradeProgram());
+    io.setUpgradeProgram(process.upgradeProgram());
 }
 
 void WizardServices::expose(QQmlEngine &engine)

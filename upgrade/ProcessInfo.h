@@ -44,8 +44,9 @@ public:
     // Starts "<application-data folder>/<name>" in that folder with no argument
     // (mode 0), "-s" (mode 2) or "-f" (any other mode), output discarded, as the
     // upgrade program of the stage. Returns false when the file is missing
-    // (warning "Does not exits: <path>") or could not be started (one log line);
-    // true when it runs.
+    // (warning "Does not exits: <path>"), or could not be started or is not the
+    // shipped program it was copied from (one log line,
+    // upgradeProgram()->error()); true when it runs.
     Q_INVOKABLE bool openProcess(QString name, int mode);
     // Why the last openProcess returned false, in one short plain sentence (the
     // file missing, or the system's reason it could not be started); empty after

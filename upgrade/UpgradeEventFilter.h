@@ -22,7 +22,8 @@ class UpgradeProgram;
 //
 // Windows: WM_COPYDATA messages, caught as native events once the object is
 // installed on the event dispatcher, whose sender is the process owning the
-// window in wParam; replies by SendMessageTimeoutW. Elsewhere: the local socket
+// window in wParam; a message with wParam 0 names no sender and is taken from
+// whoever sends it while the program is awaited; replies by SendMessageTimeoutW. Elsewhere: the local socket
 // of StatusChannel, set up by the constructor, whose sender is the peer process
 // of the connection.
 class UpgradeEventFilter : public QObject, public QAbstractNativeEventFilter

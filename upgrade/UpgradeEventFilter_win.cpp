@@ -35,11 +35,14 @@ bool UpgradeEventFilter::nativeEventFilter(const QByteArray &eventType, void *me
     QByteArray text;
     if (data->lpData && data->cbData > 0)
         text = QByteArray(static_cast<const char *>(data->lpData), static_cast<int>(data->cbData));
-    // The sender is the process that owns the window it names.
+    // The sender is the process that owns the window it names. One that names
+    // none cannot be told from any other: it is heard while the program runs
+    // (and cannot be answered).
     DWORD pid = 0;
     if (msg->wParam)
         GetWindowThreadProcessId(reinterpret_cast<HWND>(msg->wParam), &pid);
-    statusArrived(text, handle, qint64(pid), takesFrom(qint64(pid)));
+    const bool taken = msg->wParam ? takesFrom(qint64(pid)) : (m_program && m_program->isAwaited());
+    statusArrived(text, handle, qint64(pid), taken);
     return false;
 }
 

@@ -1,6 +1,9 @@
 #include "UpgradeProgram.h"
 
+#include "HeldFile.h"
+
 #include <QDebug>
+#include <QFileInfo>
 
 namespace {
 
@@ -35,23 +38,25 @@ bool UpgradeProgram::start(const QString &program, const QStringList &arguments,
     stopAwaiting();
     m_native.reset();
     m_error.clear();
-    if (!m_reportsPossible) {
-        m_error = QStringLiteral("The wizard's channel for its reports could not be opened.");
-        qWarning().noquote() << QStringLiteral("Upgrade program not started, the status channel does not listen: %1")
-                                    .arg(program);
-        return false;
-    }
+    // The held copy, if this is it, stays held until its process has started.
+    std::unique_ptr<HeldFile> held;
+    if (m_heldCopy && m_heldCopy->path() == program)
+        held = std::move(m_heldCopy);
+    m_heldCopy.reset();
+    const QString command = (QStringList{program} + arguments).join(QLatin1Char(' '));
+    if (!m_reportsPossible)
+        return fail(QStringLiteral("The wizard's channel for its reports could not be opened."),
+                    QStringLiteral("Upgrade program not started, the status channel does not listen: %1").arg(program));
+    if (held && !held->sameBytesAs(m_shipped))
+        return fail(QStringLiteral("%1 is not the shipped program.").arg(QFileInfo(program).fileName()),
+                    QStringLiteral("Upgrade program not started: %1 is not %2 (%3)")
+                        .arg(program, m_shipped, held->isHeld() ? QStringLiteral("its bytes differ")
+                                                                 : QStringLiteral("it could not be held")));
     QString error;
-    m_native.reset(launch(program, arguments, folder, &error));
-    if (!m_native) {
-        qWarning().noquote() << QStringLiteral("Upgrade program could not be started: %1 %2: %3")
-                                    .arg(program, arguments.join(QLatin1Char(' ')), error);
-        m_error = asSentence(error);
-        return false;
-    }
-    qInfo().noquote() << QStringLiteral("Upgrade program started: %1 %2, process %3")
-                             .arg(program, arguments.join(QLatin1Char(' ')))
-                             .arg(processId(m_native.get()));
+    m_native.reset(launch(program, held ? held->startPath() : program, arguments, folder, &error));
+    if (!m_native)
+        return fail(asSentence(error), QStringLiteral("Upgrade program could not be started: %1: %2").arg(command, error));
+    qInfo().noquote() << QStringLiteral("Upgrade program started: %1, process %2").arg(command).arg(processId(m_native.get()));
     m_awaited = true;
     m_goneSeen = 0;
     m_poll.start();
@@ -61,6 +66,24 @@ bool UpgradeProgram::start(const QString &program, const QStringList &arguments,
 QString UpgradeProgram::error() const
 {
     return m_error;
+}
+
+void UpgradeProgram::holdCopy(const QString &copy, const QString &shipped)
+{
+    m_heldCopy = std::make_unique<HeldFile>(copy);
+    m_shipped = shipped;
+}
+
+void UpgradeProgram::releaseCopy()
+{
+    m_heldCopy.reset();
+}
+
+bool UpgradeProgram::fail(const QString &sentence, const QString &logLine)
+{
+    m_error = sentence;
+    qWarning().noquote() << logLine;
+    return false;
 }
 
 bool UpgradeProgram::isAwaited() const

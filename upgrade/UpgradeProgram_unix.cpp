@@ -93,11 +93,12 @@ void UpgradeProgram::NativeDeleter::operator()(Native *native) const
     delete native;
 }
 
-UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QStringList &arguments,
-                                               const QString &folder, QString *error)
+UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QString &image,
+                                               const QStringList &arguments, const QString &folder, QString *error)
 {
     reapForgotten();
     const QByteArray path = QFile::encodeName(program);
+    const QByteArray file = QFile::encodeName(image);
     QList<QByteArray> encoded{path};
     for (const QString &argument : arguments)
         encoded << argument.toLocal8Bit();
@@ -125,7 +126,7 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     pid_t pid = 0;
-    const int result = posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+    const int result = posix_spawn(&pid, file.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) {

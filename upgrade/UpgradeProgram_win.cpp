@@ -4,6 +4,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -12,27 +13,30 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-// The program runs in a job object of its own: started suspended, assigned to the
-// job, then resumed, so every process it starts is in the job too. The job lets
-// its processes break away when they ask, and does not end them when its last
-// handle closes: they run on, detached, after the tool exits. Where the start
-// needed the shell (an elevation prompt), only the process the shell returned is
-// known: it is the program alone, and there is no job.
+// The program runs in a job object of its own, and the job is what says which
+// processes are the program and whether one of them still runs. The job lets its
+// processes break away when they ask, and does not end them when its last handle
+// closes: they run on, detached, after the tool exits.
 //
-// Some systems (Wine 8.0 among them) create and assign jobs but do not count
-// their processes. So the program's processes are also followed by their parent
-// process ids: the started process and every process whose parent is one of
-// them, learnt at every look (each status that arrives, and each watch once the
-// started process has ended) and forgotten once ended. The job still answers
-// for a process whose parent ended unseen.
+// Started by CreateProcess, the program is created suspended, put into the job
+// and then resumed: every process it starts is in the job. Started through the
+// shell (its manifest asks for elevation), it runs before we get its handle: it is
+// put into the job at once, and so are the processes that it (or one of them)
+// started before that, found by their parent process ids, parents before
+// children, until a look finds none left out. Where that cannot be done for
+// certain (a process cannot be put into the job, or one whose parent is gone
+// appeared meanwhile and may be ours), the program is not "certain": its
+// processes are then also followed by their parent ids as far as they show, and
+// its end is not watched (it is awaited until it reports).
 struct UpgradeProgram::Native
 {
-    HANDLE job = nullptr;       // null: started through the shell
+    HANDLE job = nullptr;       // the program's processes (every one when `certain`)
     HANDLE process = nullptr;   // the started process
     DWORD pid = 0;
+    bool certain = false;
     bool endLogged = false;
     QString end;                // how it ended, once logged
-    std::set<DWORD> tree;       // processes known to descend from the started one, alive at the last look
+    std::set<DWORD> tree;       // not certain: processes seen descending from the started one
 };
 
 namespace {
@@ -129,7 +133,7 @@ std::vector<std::pair<DWORD, DWORD>> processList()
 }
 
 // Brings `tree` up to date: the live processes among it, and every live process
-// whose parent is in it. Not for a program started through the shell.
+// whose parent is in it or is the started one.
 void followTree(std::set<DWORD> &tree, DWORD started)
 {
     const std::vector<std::pair<DWORD, DWORD>> processes = processList();
@@ -149,6 +153,113 @@ void followTree(std::set<DWORD> &tree, DWORD started)
     }
 }
 
+// A handle on the process `pid` with `rights` and the right to ask about it.
+// Windows asks IsProcessInJob for the limited query right; Wine for the full one,
+// which a process of the same user grants.
+HANDLE openProcess(DWORD pid, DWORD rights)
+{
+    HANDLE process = OpenProcess(rights | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    return process ? process : OpenProcess(rights | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+}
+
+// When the process was created, in 100 ns units; 0 when unknown.
+quint64 createdAt(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (quint64(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+bool inJob(HANDLE job, HANDLE process)
+{
+    BOOL in = FALSE;
+    return IsProcessInJob(process, job, &in) && in;
+}
+
+// After a start through the shell, `started` is in `job`: puts there the
+// processes it, or one of them, started before (a child is ours when created
+// after its parent, whose id it names). false when one of them cannot be put
+// there, or when a process created since the start names a parent that is gone
+// (it may be ours, left by a child that ended unseen). Both need the processes
+// the tool may open: a process of the user, elevated or not.
+bool adoptEarlyProcesses(HANDLE job, HANDLE started, DWORD startedPid)
+{
+    const quint64 since = createdAt(started);
+    std::map<DWORD, quint64> ours{{startedPid, since}};
+    for (bool grown = true; grown;) {
+        grown = false;
+        const std::vector<std::pair<DWORD, DWORD>> processes = processList();
+        std::set<DWORD> alive;
+        for (const auto &process : processes)
+            alive.insert(process.first);
+        for (const auto &[pid, parent] : processes) {
+            const bool child = ours.count(parent) > 0;
+            if (ours.count(pid) || (!child && alive.count(parent)))
+                continue;
+            const HANDLE process = openProcess(pid, PROCESS_SET_QUOTA | PROCESS_TERMINATE);
+            const quint64 created = process ? createdAt(process) : 0;
+            bool sure = false;
+            if (child && process && created >= ours[parent]) {
+                sure = inJob(job, process) || AssignProcessToJobObject(job, process);
+                ours[pid] = created;
+                grown = true;
+            } else if (!child || process) {
+                // Its parent is gone, or is not the process its id names now: ours
+                // only when created since the start. One we may not open is not.
+                sure = !process || created < since;
+            }
+            if (process)
+                CloseHandle(process);
+            if (!sure)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Starts the program suspended, puts it into `job` (`inJob` tells whether that
+// worked) and lets it run. false when it was not started: `error` set, or left
+// empty when its manifest asks for elevation (the shell must start it).
+bool startWithJob(HANDLE job, const QString &program, const QString &parameters, const QString &folder,
+                  PROCESS_INFORMATION *started, bool *inJob, QString *error)
+{
+    std::wstring commandLine = (quoted(QDir::toNativeSeparators(program)) + QLatin1Char(' ') + parameters).toStdWString();
+    const std::wstring directory = QDir::toNativeSeparators(folder).toStdWString();
+    const HANDLE nul = openNul();
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    const DWORD flags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (GetConsoleWindow() ? 0 : CREATE_NO_WINDOW);
+    const BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, nul != INVALID_HANDLE_VALUE,
+                                        flags, nullptr, directory.c_str(), &startup, started);
+    const DWORD createError = GetLastError();
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+    if (!created) {
+        if (createError != ElevationRequired)
+            *error = lastError(createError);
+        return false;
+    }
+    *inJob = job && AssignProcessToJobObject(job, started->hProcess);
+    ResumeThread(started->hThread);
+    CloseHandle(started->hThread);
+    return true;
+}
+
+bool shellStartWanted()
+{
+#ifdef UPVANE_SHELL_START_SWITCH
+    return qEnvironmentVariable("UPVANE_UPGRADE_START") == QLatin1String("shell");
+#else
+    return false;
+#endif
+}
+
 }
 
 void UpgradeProgram::NativeDeleter::operator()(Native *native) const
@@ -162,60 +273,40 @@ void UpgradeProgram::NativeDeleter::operator()(Native *native) const
     delete native;
 }
 
-UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QStringList &arguments,
-                                               const QString &folder, QString *error)
+UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QString &image,
+                                               const QStringList &arguments, const QString &folder, QString *error)
 {
+    Q_UNUSED(image)   // the held file's own name: nobody can give it to another file
     QString parameters;
     for (const QString &argument : arguments)
         parameters += QLatin1Char(' ') + quoted(argument);
     parameters = parameters.mid(1);
-    std::wstring commandLine = (quoted(QDir::toNativeSeparators(program)) + QLatin1Char(' ') + parameters).toStdWString();
-    const std::wstring directory = QDir::toNativeSeparators(folder).toStdWString();
-
-    HANDLE nul = openNul();
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
+    auto *native = new Native;
+    native->job = makeJob();
     PROCESS_INFORMATION started;
     ZeroMemory(&started, sizeof started);
-    const DWORD flags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (GetConsoleWindow() ? 0 : CREATE_NO_WINDOW);
-    const BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, nul != INVALID_HANDLE_VALUE,
-                                        flags, nullptr, directory.c_str(), &startup, &started);
-    const DWORD createError = GetLastError();
-    if (nul != INVALID_HANDLE_VALUE)
-        CloseHandle(nul);
-
-    auto *native = new Native;
-    if (!created) {
-        if (createError != ElevationRequired) {
-            *error = lastError(createError);
-            delete native;
-            return nullptr;
-        }
+    const bool throughShell = shellStartWanted()
+        || !startWithJob(native->job, program, parameters, folder, &started, &native->certain, error);
+    if (!throughShell) {
+        native->process = started.hProcess;
+        native->pid = started.dwProcessId;
+    } else if (error->isEmpty()) {
         native->process = startThroughShell(program, parameters, folder, error);
-        if (!native->process) {
-            delete native;
-            return nullptr;
+        if (native->process) {
+            native->pid = GetProcessId(native->process);
+            native->certain = native->job && AssignProcessToJobObject(native->job, native->process)
+                && adoptEarlyProcesses(native->job, native->process, native->pid);
+            qInfo().noquote() << QStringLiteral("Upgrade program %1 started through the shell").arg(native->pid);
         }
-        native->pid = GetProcessId(native->process);
-        return native;
     }
-    native->process = started.hProcess;
-    native->pid = started.dwProcessId;
-    native->job = makeJob();
-    if (!native->job || !AssignProcessToJobObject(native->job, started.hProcess)) {
-        // Without the job the program is the started process alone.
-        if (native->job)
-            CloseHandle(native->job);
-        native->job = nullptr;
-        qWarning().noquote() << QStringLiteral("Upgrade program %1 runs without a job: %2").arg(native->pid).arg(lastError());
+    if (!native->process) {
+        NativeDeleter()(native);
+        return nullptr;
     }
-    ResumeThread(started.hThread);
-    CloseHandle(started.hThread);
+    if (!native->certain)
+        qWarning().noquote() << QStringLiteral("Upgrade program %1: not all of its processes can be followed; "
+                                               "its end is not watched, its report is awaited")
+                                    .arg(native->pid);
     return native;
 }
 
@@ -237,17 +328,12 @@ bool UpgradeProgram::startedEnded(Native *native)
 
 bool UpgradeProgram::othersAlive(Native *native)
 {
-    if (!native->job)
-        return false;   // started through the shell: the process alone is known
-    followTree(native->tree, native->pid);
-    if (!native->tree.empty())
-        return true;
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
     ZeroMemory(&accounting, sizeof accounting);
-    if (!QueryInformationJobObject(native->job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                   nullptr))
-        return false;
-    return accounting.ActiveProcesses > 0;
+    return !native->certain
+        || !QueryInformationJobObject(native->job, JobObjectBasicAccountingInformation, &accounting,
+                                      sizeof accounting, nullptr)
+        || accounting.ActiveProcesses > 0;
 }
 
 bool UpgradeProgram::belongs(Native *native, qint64 pid)
@@ -258,22 +344,19 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
     // we hold its handle.
     if (DWORD(pid) == native->pid)
         return true;
+    if (!native->certain) {
+        followTree(native->tree, native->pid);
+        if (native->tree.count(DWORD(pid)))
+            return true;
+    }
     if (!native->job)
         return false;
-    followTree(native->tree, native->pid);
-    if (native->tree.count(DWORD(pid)))
-        return true;
-    // Windows asks IsProcessInJob for the limited query right; Wine for the full
-    // one, which a process of the same user grants.
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, DWORD(pid));
-    if (!process)
-        process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    const HANDLE process = openProcess(DWORD(pid), 0);
     if (!process)
         return false;
-    BOOL inJob = FALSE;
-    const BOOL asked = IsProcessInJob(process, native->job, &inJob);
+    const bool in = inJob(native->job, process);
     CloseHandle(process);
-    return asked && inJob;
+    return in;
 }
 
 qint64 UpgradeProgram::processId(const Native *native)

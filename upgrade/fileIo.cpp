@@ -2,6 +2,7 @@
 
 #include "AppDataFolder.h"
 #include "ProgramFolder.h"
+#include "UpgradeProgram.h"
 
 #include <QDebug>
 #include <QDir>
@@ -116,6 +117,8 @@ bool fileIo::copyFile(QString srcPath)
 {
     const QString destination = AppDataFolder::path() + QStringLiteral("/upgrade.exe");
     m_failure.clear();
+    if (m_program)
+        m_program->releaseCopy();
     QFile earlier(destination);
     if (earlier.exists() && !earlier.remove()) {
         // Windows will not remove a program that runs.
@@ -124,8 +127,11 @@ bool fileIo::copyFile(QString srcPath)
                         .arg(reason(earlier));
     }
     QFile source(srcPath);
-    if (source.copy(destination))
+    if (source.copy(destination)) {
+        if (m_program)
+            m_program->holdCopy(destination, srcPath);
         return true;
+    }
     if (m_failure.isEmpty()) {
         m_failure = QStringLiteral("%1 could not be copied into the application-data folder (%2).")
                         .arg(QFileInfo(srcPath).fileName(), reason(source));
@@ -133,6 +139,11 @@ bool fileIo::copyFile(QString srcPath)
     qDebug() << "Copy upgrade tool failed";
     qWarning().noquote() << m_failure;
     return false;
+}
+
+void fileIo::setUpgradeProgram(UpgradeProgram *program)
+{
+    m_program = program;
 }
 
 QString fileIo::get_userappdata_path()

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+class UpgradeProgram;
+
 // File services for QML (context property "io"): the program and application-data
 // folders, the copy of the upgrade program, a text file bound to `source` that
 // read() and write() exchange with `text`, and one group of "data.ini".
@@ -45,8 +47,9 @@ public:
     // The program folder. Never fails.
     Q_INVOKABLE QString getAppPath();
     // Copies `srcPath` to "upgrade.exe" in the application-data folder, removing an
-    // earlier copy first. Returns false (logs "Copy upgrade tool failed" and the
-    // reason, see failure()) when the copy fails; an earlier copy is then gone
+    // earlier copy first, and has the upgrade program (setUpgradeProgram) hold the
+    // copy until it is started. Returns false (logs "Copy upgrade tool failed" and
+    // the reason, see failure()) when the copy fails; an earlier copy is then gone
     // unless it could not be removed.
     Q_INVOKABLE bool copyFile(QString srcPath);
     // The application-data folder, created when missing. Never fails (see
@@ -61,7 +64,11 @@ public:
     // succeeded. Never fails.
     Q_INVOKABLE QString failure() const;
 
+    // The upgrade program that starts the copies copyFile makes. Not owned.
+    void setUpgradeProgram(UpgradeProgram *program);
+
 private:
+    UpgradeProgram *m_program = nullptr;
     QUrl m_source;
     QString m_text;
     QString m_failure;

@@ -10,6 +10,7 @@
 #include "TextFiles.h"
 
 #include <signal.h>
+#include <stdio.h>
 
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -20,26 +21,38 @@ class tst_ProcessInfo : public QObject
     Q_OBJECT
 
 private slots:
-    // As the wizard does it: the stand-in copied over an earlier copy, then started.
+    // As the wizard does it: the stand-in copied over an earlier copy, then
+    // started; a file given the copy's name meanwhile is not what starts.
     void openProcess_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("0: none") << 0 << QStringList();
-        QTest::newRow("1: -f") << 1 << QStringList{"-f"};
-        QTest::newRow("2: -s") << 2 << QStringList{"-s"};
-        QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"};
-        QTest::newRow("7: -f") << 7 << QStringList{"-f"};
+        QTest::addColumn<bool>("swapped");
+        QTest::newRow("0: none") << 0 << QStringList() << false;
+        QTest::newRow("1: -f") << 1 << QStringList{"-f"} << false;
+        QTest::newRow("2: -s") << 2 << QStringList{"-s"} << false;
+        QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"} << false;
+        QTest::newRow("7: -f") << 7 << QStringList{"-f"} << false;
+        QTest::newRow("3, another file renamed over the copy") << 3 << QStringList{"-f"} << true;
     }
 
     void openProcess()
     {
         QFETCH(int, mode);
         QFETCH(QStringList, arguments);
+        QFETCH(bool, swapped);
         TestWorld world;
         ProcessInfo process;   // creates the application-data folder
-        QVERIFY(TextFiles::write(world.appDataDir() + QStringLiteral("/upgrade.exe"), QByteArray("an earlier copy")));
-        QVERIFY(fileIo().copyFile(TestWorld::standIn()));
+        fileIo io;
+        io.setUpgradeProgram(process.upgradeProgram());
+        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
+        QVERIFY(TextFiles::write(copy, QByteArray("an earlier copy")));
+        QVERIFY(io.copyFile(TestWorld::standIn()));
+        const QString other = world.path(QStringLiteral("other.exe"));
+        if (swapped) {
+            QVERIFY(QFile::copy(QStringLiteral("/bin/true"), other));
+            QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(copy).constData()), 0);
+        }
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
         QVERIFY(process.openProcess(QStringLiteral("upgrade.exe"), mode));
         QVERIFY(process.upgradeProgram()->isAwaited());
@@ -50,34 +63,47 @@ private slots:
                  (QStringList{"/dev/null", "/dev/null"}));
     }
 
-    // A start that fails is false and leaves nothing awaited; the start is
-    // synchronous, so nothing ran.
+    // A start that fails is false, says why in one sentence and leaves nothing
+    // awaited; the start is synchronous, so nothing ran.
     void openProcessFails_data()
     {
-        QTest::addColumn<bool>("copied");   // the copy is there but cannot run, or its copy failed and left none
-        QTest::newRow("no run bit") << true;
-        QTest::newRow("missing") << false;
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no run bit") << "no run bit" << "Permission denied.";
+        QTest::newRow("missing") << "missing" << "";
+        QTest::newRow("changed between the copy and the start") << "changed" << "upgrade.exe is not the shipped program.";
     }
 
     void openProcessFails()
     {
-        QFETCH(bool, copied);
+        QFETCH(QString, fault);
+        QFETCH(QString, error);
         TestWorld world;
         ProcessInfo process;
+        fileIo io;
+        io.setUpgradeProgram(process.upgradeProgram());
         const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
         QVERIFY(TextFiles::write(copy, QByteArray("an earlier copy")));
-        if (copied) {
-            QVERIFY(fileIo().copyFile(TestWorld::standIn()));
+        if (fault == QLatin1String("missing")) {
+            QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
+            QVERIFY(!io.copyFile(world.path(QStringLiteral("gone.exe"))));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
+        } else if (fault == QLatin1String("no run bit")) {
+            QVERIFY(io.copyFile(TestWorld::standIn()));
             QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
                                                                       .arg(QRegularExpression::escape(copy))));
         } else {
-            QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
-            QVERIFY(!fileIo().copyFile(world.path(QStringLiteral("gone.exe"))));
-            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
+            QVERIFY(io.copyFile(TestWorld::standIn()));
+            QFile file(copy);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write("#!") == 2);   // in place: the held file itself
+            file.close();
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Upgrade program not started: %1 is not %2 (its bytes differ)")
+                                                              .arg(copy, TestWorld::standIn())));
         }
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
         QVERIFY(!process.openProcess(QStringLiteral("upgrade.exe"), 3));
+        QCOMPARE(process.upgradeProgram()->error(), error);
         QVERIFY(!process.upgradeProgram()->isAwaited());
         QVERIFY(!QFile::exists(world.recordPath()));
     }

@@ -1,6 +1,8 @@
 // The Windows program under Wine when the world misbehaves: upgrade programs that
-// die, leave a child behind, hang or are not ours at all, a missing upgrade
-// program, a window-manager close mid-upgrade; and what support gets from it (the
+// die, leave a worker behind, report without naming their window, hang or are
+// not ours at all, also when started through the shell; a copy of the upgrade
+// program that someone tries to swap; a missing upgrade program, a
+// window-manager close mid-upgrade; and what support gets from it (the
 // log file) and the probe's refusal while a wizard runs. Real clicks and
 // screenshots on the test's Xvfb, the stand-in hidapi library and the stand-in
 // upgrade programs.
@@ -64,9 +66,13 @@ public:
 
     // Starts the wizard with these devices and the upgrade programs' scenarios
     // (variables UPVANE_UPGRADER_SCENARIO_<variant>).
-    void start(const QString &devices, const QMap<QString, QString> &scenarios)
+    void start(const QString &devices, const QMap<QString, QString> &scenarios, const QMap<QString, QString> &more = {})
     {
         QProcessEnvironment env;
+        for (auto it = more.cbegin(); it != more.cend(); ++it) {
+            if (!it.value().isEmpty())
+                env.insert(it.key(), it.value());
+        }
         env.insert(QStringLiteral("RT48PX_FAKEHID_DEVICES"), devices);
         env.insert(QStringLiteral("RT48PX_FAKEHID_TRANSCRIPT"), kRecords + QStringLiteral("/hid.txt"));
         env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
@@ -278,64 +284,133 @@ private slots:
         WINE_TESTS_REQUIRED();
     }
 
-    // The stage's upgrade program ends: without its final report the failure
-    // page comes within seconds and the log says so; a program that leaves a
-    // copy of itself to do the work is still heard (its job).
+    // The stage's upgrade program as it may behave, started by CreateProcess or
+    // (as a program that asks for elevation is) through the shell: it ends (or
+    // crashes) without its final report, and the failure page comes within
+    // seconds of the end of its last process, never before; a launcher leaves a
+    // worker to do the work, which is heard, also when its window is unnamed
+    // (wParam 0: its 3 and 4 cannot be answered).
     void programEnds_data()
     {
         QTest::addColumn<QString>("devices");
         QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("start");      // UPVANE_UPGRADE_START
+        QTest::addColumn<QString>("handle");     // UPVANE_UPGRADER_HANDLE
         QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("lastStep");   // the record's line when it ended
-        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<QString>("lastStep");   // the record's line when it ended, or reported last
+        QTest::addColumn<int>("result");         // Page
+        QTest::addColumn<QStringList>("logged"); // %1: the started process
 
+        const QString lost = QStringLiteral("Upgrade program %1 ended without a final report");
+        const QString reported = QStringLiteral("Upgrade program %1 gave its final report");
+        const QString worker = QStringLiteral("child pause:10000 3 pause:300 1");
+        const int failure = int(Page::Failure);
+        const int success = int(Page::Success);
         QTest::newRow("micro-code program crashes after its question")
-            << kMicrocodeOld << "RT48PX_4K" << "crash" << "crash" << false;
-        QTest::newRow("firmware program ends without a word") << kMicrocodeCurrent << "RT48PX" << "quiet" << "exit" << false;
-        QTest::newRow("unknown code, then it ends") << kMicrocodeCurrent << "RT48PX" << "pause:300 7 exit" << "exit" << false;
-        QTest::newRow("the program's child asks and reports") << kMicrocodeCurrent << "RT48PX" << "orphan" << "child" << true;
+            << kMicrocodeOld << "RT48PX_4K" << "" << "" << "crash" << "crash" << failure << QStringList{lost};
+        QTest::newRow("firmware program ends without a word")
+            << kMicrocodeCurrent << "RT48PX" << "" << "" << "quiet" << "exit" << failure << QStringList{lost};
+        QTest::newRow("unknown code, then it ends")
+            << kMicrocodeCurrent << "RT48PX" << "" << "" << "pause:300 7 exit" << "exit" << failure << QStringList{lost};
+        QTest::newRow("a launcher's worker reports 10 s later")
+            << kMicrocodeCurrent << "RT48PX" << "" << "" << worker << "sent 1" << success << QStringList{reported};
+        QTest::newRow("shell: crashes after its question")
+            << kMicrocodeCurrent << "RT48PX" << "shell" << "" << "crash" << "crash" << failure
+            << QStringList{lost, "Upgrade program %1 started through the shell"};
+        QTest::newRow("shell: a launcher's worker reports 10 s later")
+            << kMicrocodeCurrent << "RT48PX" << "shell" << "" << worker << "sent 1" << success << QStringList{reported};
+        QTest::newRow("shell: the launcher's worker runs on silent, then ends")
+            << kMicrocodeCurrent << "RT48PX" << "shell" << "" << "child pause:4000 exit" << "exit" << failure
+            << QStringList{lost};
+        QTest::newRow("shell: wParam 0, 3 and 4 unanswered, then 1")
+            << kMicrocodeCurrent << "RT48PX" << "shell" << "0" << "child pause:300 hex:33 pause:300 hex:34 pause:300 1"
+            << "sent 1" << success << QStringList{reported, "can't find upgrade tool"};
+        QTest::newRow("shell: wParam 0, then 0") << kMicrocodeCurrent << "RT48PX" << "shell" << "0"
+                                                 << "child pause:300 0 pause:5000 exit" << "sent 0" << failure
+                                                 << QStringList{reported};
+        QTest::newRow("wParam 0, then 2") << kMicrocodeCurrent << "RT48PX" << "" << "0" << "pause:300 2 pause:5000 exit"
+                                          << "sent 2" << failure << QStringList{reported};
     }
 
     void programEnds()
     {
         QFETCH(QString, devices);
         QFETCH(QString, variant);
+        QFETCH(QString, start);
+        QFETCH(QString, handle);
         QFETCH(QString, scenario);
         QFETCH(QString, lastStep);
-        QFETCH(bool, succeeds);
+        QFETCH(int, result);
+        QFETCH(QStringList, logged);
 
         GuardWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        wizard.start(devices, {{variant, scenario}});
+        wizard.start(devices, {{variant, scenario}}, {{QStringLiteral("UPVANE_UPGRADE_START"), start},
+                                                      {QStringLiteral("UPVANE_UPGRADER_HANDLE"), handle}});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
         QVERIFY2(driveToProgram(walker, wizard, variant, 120000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        QElapsedTimer sinceStart;
+        sinceStart.start();
 
         QTRY_VERIFY_WITH_TIMEOUT(TextFiles::indexOfPrefix(wizard.record(), lastStep) >= 0, 30000);
-        QElapsedTimer sinceEnd;
-        sinceEnd.start();
+        QElapsedTimer sinceLast;
+        sinceLast.start();
+        QVERIFY2(WizardWalker::page(walker.grab()) != Page::Failure, "failure page while the upgrade program ran");
+        QVERIFY2(walker.waitForPage(Page(result), result == int(Page::Success) ? 30000 : 8000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        qInfo("%s page %lld ms after the program's start, %lld ms after \"%s\"",
+              result == int(Page::Success) ? "success" : "failure", sinceStart.elapsed(), sinceLast.elapsed(),
+              qPrintable(lastStep));
         const QString pid = wizard.recorded(QStringLiteral("pid"));
-        if (!succeeds) {
-            QVERIFY2(walker.waitForPage(Page::Failure, 8000), "no failure page after the upgrade program ended");
-            qInfo("failure page %lld ms after the program ended", sinceEnd.elapsed());
-            QTRY_VERIFY_WITH_TIMEOUT(
-                wizard.log().contains(QStringLiteral("Upgrade program %1 ended without a final report").arg(pid)), 5000);
-            // The failure page's line, as the log keeps it.
+        for (QString line : logged) {
+            line.replace(QStringLiteral("%1"), pid);
+            QTRY_VERIFY2_WITH_TIMEOUT(wizard.log().contains(line), qPrintable(line), 5000);
+        }
+        if (!handle.isEmpty())
+            QCOMPARE(TextFiles::indexOfPrefix(wizard.record(), QStringLiteral("reply")), -1);   // nobody to answer
+        else if (result == int(Page::Success))
+            QCOMPARE(wizard.recorded(QStringLiteral("reply")), kDevicePath + QLatin1Char('|'));
+        if (logged.first().endsWith(QLatin1String("without a final report")))   // the failure page's line, as logged
             QVERIFY(wizard.log().contains(
                 QStringLiteral("failure: %1.exe ended without reporting a result (exit code ").arg(variant)));
-            return;
-        }
+    }
 
-        // The copy left behind (not the process the wizard started) asks for the
-        // device, gets it and reports success.
-        QVERIFY2(walker.waitForPage(Page::Success, 30000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
-        const QStringList record = wizard.record();
-        const int child = record.indexOf(QStringLiteral("started ") + variant, 1);
-        QVERIFY2(child > 0, qPrintable(record.join(QLatin1Char('\n'))));
-        QCOMPARE(wizard.recorded(QStringLiteral("reply"), child), kDevicePath + QLatin1Char('|'));
-        QCOMPARE(record.last(), QStringLiteral("finished"));
-        QVERIFY(wizard.log().contains(
-            QStringLiteral("Status \"3\" from upgrade program process %1").arg(wizard.recorded(QStringLiteral("pid"), child))));
+    // Between its copy and its start, upgrade.exe cannot be written, replaced or
+    // deleted (swap-copy.exe tries); a copy that is no longer the shipped
+    // program is not started, and the start says why.
+    void copyHeldUntilStarted_data()
+    {
+        QTest::addColumn<bool>("shippedChanged");
+        QTest::newRow("nothing touches it: it starts") << false;
+        QTest::newRow("the shipped program changed meanwhile: refused") << true;
+    }
+
+    void copyHeldUntilStarted()
+    {
+        QFETCH(bool, shippedChanged);
+        GuardWizard wizard;
+        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
+        QVERIFY(QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/swap-copy.exe"),
+                            wizard.programDir() + QStringLiteral("/swap-copy.exe")));
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO"), QStringLiteral("exit"));
+        QStringList arguments{QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe")};
+        if (shippedChanged)
+            arguments << QStringLiteral("change");
+        QProcess swap;
+        wizard.wine.prepare(swap, QStringLiteral("C:/Upvane/swap-copy.exe"), arguments, env);
+        swap.start();
+        QVERIFY(swap.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(swap.readAll());
+        QVERIFY2(said.contains(QStringLiteral("write 0 replace 0 delete 0")), qPrintable(said));
+        QCOMPARE(swap.exitCode(), shippedChanged ? 1 : 0);
+        if (shippedChanged) {
+            QVERIFY2(said.contains(QStringLiteral("error upgrade.exe is not the shipped program.")), qPrintable(said));
+            QVERIFY(wizard.record().isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(wizard.record().value(0), QStringLiteral("started RT48PX"), 20000);
+        }
     }
 
     // RT48PX.exe missing: the failure page comes before anything is sent to the
@@ -365,8 +440,9 @@ private slots:
         QVERIFY(wizard.log().contains(QStringLiteral("failure: RT48PX.exe is missing from the folder upgradefile.")));
     }
 
-    // At 90 %, waiting for the firmware program: another program (not started by
-    // the wizard) sends "1" and "3"; neither is taken or answered. A window-manager
+    // At 90 %, waiting for the firmware program (started through the shell, as
+    // one that asks for elevation): another program (not started by the wizard)
+    // sends "1" and "3"; neither is taken or answered. A window-manager
     // close is refused; the probe refuses to run and does not bring the wizard up.
     // Then the real program asks and reports; the result page closes; the log
     // tells it all.
@@ -375,7 +451,8 @@ private slots:
         GuardWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         const QString go = kRecords + QStringLiteral("/go");
-        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("await:%1 3 pause:300 1").arg(go)}});
+        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("await:%1 3 pause:300 1").arg(go)}},
+                     {{QStringLiteral("UPVANE_UPGRADE_START"), QStringLiteral("shell")}});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
         QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX"), 120000));
