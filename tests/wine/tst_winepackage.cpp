@@ -207,7 +207,7 @@ private slots:
         QTest::newRow("not a Windows program") << work(QStringLiteral("linux")) << kSupportUrl
                                                << "RT48PX_4K.exe is not a Windows program";
         QTest::newRow("no support address") << maker << "" << "no support address";
-        QTest::newRow("the placeholder address") << maker << "https://example.com" << "the development placeholder";
+        QTest::newRow("the placeholder address") << maker << "https://Example.com/" << "the development placeholder";
         QTest::newRow("not a web address") << maker << "https://velm.example/a'b" << "not a plain http(s) address";
     }
 
