@@ -1,6 +1,6 @@
 #include "VersionPolicy.h"
 
-#include "ProgramFolder.h"
+#include "HostSystem.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -32,7 +32,7 @@ namespace VersionPolicy {
 
 QString settingsPath()
 {
-    return ProgramFolder::path() + QStringLiteral("/config.ini");
+    return HostSystem::programFolder() + QStringLiteral("/config.ini");
 }
 
 void useUtf8(QSettings &settings)

@@ -15,7 +15,7 @@ class QSettings;
 // Nothing here ever deletes a key or rewrites a key that holds a valid value.
 namespace VersionPolicy {
 
-// The settings file: ProgramFolder::path() + "/config.ini".
+// The settings file: HostSystem::programFolder() + "/config.ini".
 QString settingsPath();
 
 // Makes `settings` (an IniFormat QSettings on settingsPath(), no group) read and

@@ -1,8 +1,8 @@
 #include "hidEnumerate.h"
 
 #include "ConfigFile.h"
-#include "DeviceNode.h"
 #include "HidPackets.h"
+#include "HostSystem.h"
 #include "SearchLog.h"
 #include "VersionPolicy.h"
 
@@ -133,11 +133,6 @@ void hidEnumerate::search()
     logSearch();
 }
 
-bool hidEnumerate::opendev()
-{
-    return checkdev();
-}
-
 bool hidEnumerate::checkdev()
 {
     // The device the search identified, and no other: the command that follows
@@ -187,7 +182,7 @@ bool hidEnumerate::openPath(const char *path)
     }
     // hidapi 0.13.1 frees its handle and then writes to it when a node opens but
     // does not answer HIDIOCGRDESCSIZE: such a node is not handed to it.
-    device = path && !DeviceNode::lingers(path) ? hid_open_path(path) : nullptr;
+    device = path && !HostSystem::deviceNodeLingers(path) ? hid_open_path(path) : nullptr;
     if (!device) {
         qDebug() << "unable to open device";
         hid_exit();

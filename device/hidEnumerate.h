@@ -14,7 +14,7 @@ typedef struct hid_device_ hid_device;
 // in "com.velm.HID". enumerate() walks every HID device, identifies the RT48PX
 // by its feature reports and publishes at most one device record in devlist;
 // the accepted device stays open for send0XA0/send0XFF until one of them closes
-// it or the next enumerate()/opendev() replaces it. A device that opened but was
+// it or the next enumerate()/checkdev() replaces it. A device that opened but was
 // not accepted is closed again before the next one is tried. Every call blocks
 // the calling (GUI) thread until hidapi returns.
 //
@@ -55,10 +55,8 @@ public:
     // Replaces devlist with the record of the first device that passes the
     // identification, or with an empty list; emits hidFinished. No result.
     Q_INVOKABLE void enumerate();
-    // Makes sure the device the last enumerate() accepted is open and still
-    // identifies as the RT48PX (see checkdev); it stays open. Returns false (no
-    // device left open) when no search has accepted a device, or no RT48PX answers.
-    Q_INVOKABLE bool opendev();
+    // checkdev() under the name the wake-up step calls it by.
+    Q_INVOKABLE bool opendev() { return checkdev(); }
     // Firmware / micro-code version of the last accepted device; empty before any.
     Q_INVOKABLE QString getFWver();
     Q_INVOKABLE QString getUPver();

@@ -1,8 +1,6 @@
 #include "ProcessInfo.h"
 
-#include "AppDataFolder.h"
-#include "ProgramFolder.h"
-#include "SystemPrograms.h"
+#include "HostSystem.h"
 #include "UpgradeProgram.h"
 
 #include <QDebug>
@@ -48,7 +46,7 @@ QVariantMap ProcessInfo::result() const
 bool ProcessInfo::getDriverProcess()
 {
     QByteArray listing;
-    if (!SystemPrograms::taskList(&listing))
+    if (!HostSystem::taskList(&listing))
         return false;
     if (listing.indexOf("FwLoader") >= 0) {
         qDebug() << "find upgrade utility";
@@ -86,7 +84,7 @@ QString ProcessInfo::startError() const
 
 QString ProcessInfo::get_userappdata_path()
 {
-    return AppDataFolder::path();
+    return HostSystem::appDataFolder();
 }
 
 void ProcessInfo::start_Upgrade()
@@ -96,12 +94,12 @@ void ProcessInfo::start_Upgrade()
 
 bool ProcessInfo::openReport(QString name)
 {
-    const QString folder = ProgramFolder::path() + QStringLiteral("/Report");
+    const QString folder = HostSystem::programFolder() + QStringLiteral("/Report");
     const QString path = folder + QLatin1Char('/') + name;
     if (!QFile::exists(path)) {
         qWarning().noquote() << QStringLiteral("Does not exits: ") + path;
         return false;
     }
-    startDetached(SystemPrograms::textEditor(), {path}, folder);
+    startDetached(HostSystem::textEditor(), {path}, folder);
     return true;
 }

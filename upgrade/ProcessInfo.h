@@ -53,7 +53,7 @@ public:
     // one that started the program. Never fails.
     Q_INVOKABLE QString startError() const;
     // The application-data folder, created when missing. Never fails (see
-    // AppDataFolder::path()).
+    // HostSystem::appDataFolder()).
     Q_INVOKABLE QString get_userappdata_path();
     // Sets "statsu" in `result` to 1 without emitting statusChanged. Never fails.
     Q_INVOKABLE void start_Upgrade();

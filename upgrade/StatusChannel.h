@@ -14,7 +14,7 @@ class QLocalSocket;
 // no window messages (Linux and the like). The upgrade program finds it here:
 //
 //   a local (Unix domain) socket named "upvane-status" in the user's private
-//   socket folder (SocketFolder: $XDG_RUNTIME_DIR when it is private).
+//   socket folder (HostSystem::socketFolder: $XDG_RUNTIME_DIR when it is private).
 //
 // Both sides send StatusFrames. The upgrade program puts its own handle (any
 // non-zero number it chooses, its process id for instance) into every frame.

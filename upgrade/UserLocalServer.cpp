@@ -1,7 +1,21 @@
 #include "UserLocalServer.h"
 
+#include "HostSystem.h"
+
 #include <QLocalServer>
 #include <QLocalSocket>
+
+QString UserLocalServer::address(const QString &name, QString *problem)
+{
+    QString why;
+    const QString folder = HostSystem::socketFolder(&why);
+    if (!why.isEmpty()) {
+        if (problem)
+            *problem = why;
+        return QString();
+    }
+    return folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+}
 
 UserLocalServer::Listen UserLocalServer::listen(QLocalServer &server, const QString &address)
 {

@@ -11,9 +11,9 @@ class UserLocalServer
 public:
     enum class Listen { Listening, ServedElsewhere, Failed };
 
-    // The address for `name`. Windows: the name itself (a pipe of this session).
-    // Elsewhere: a socket file in the user's private SocketFolder. Returns "",
-    // with `problem` saying why, when there is no such folder.
+    // The address for `name`: the name itself where local servers are pipes of the
+    // session (Windows), else a socket file in HostSystem::socketFolder(). Returns
+    // "", with `problem` saying why, when there is no private folder for it.
     static QString address(const QString &name, QString *problem = nullptr);
 
     // Makes `server` user-only and listens at `address`. Never takes an address

@@ -1,7 +1,6 @@
 #include "fileIo.h"
 
-#include "AppDataFolder.h"
-#include "ProgramFolder.h"
+#include "HostSystem.h"
 #include "UpgradeProgram.h"
 
 #include <QDebug>
@@ -98,7 +97,7 @@ void fileIo::write()
 QString fileIo::loadSettings(QString groupName, QString titleName)
 {
     Q_UNUSED(titleName)
-    QSettings settings(ProgramFolder::path() + QStringLiteral("/data.ini"), QSettings::IniFormat);
+    QSettings settings(HostSystem::programFolder() + QStringLiteral("/data.ini"), QSettings::IniFormat);
     settings.setIniCodec("UTF8");
     settings.beginGroup(groupName);
     QStringList values;
@@ -110,12 +109,12 @@ QString fileIo::loadSettings(QString groupName, QString titleName)
 
 QString fileIo::getAppPath()
 {
-    return ProgramFolder::path();
+    return HostSystem::programFolder();
 }
 
 bool fileIo::copyFile(QString srcPath)
 {
-    const QString destination = AppDataFolder::path() + QStringLiteral("/upgrade.exe");
+    const QString destination = HostSystem::appDataFolder() + QStringLiteral("/upgrade.exe");
     m_failure.clear();
     if (m_program)
         m_program->releaseCopy();
@@ -148,7 +147,7 @@ void fileIo::setUpgradeProgram(UpgradeProgram *program)
 
 QString fileIo::get_userappdata_path()
 {
-    return AppDataFolder::path();
+    return HostSystem::appDataFolder();
 }
 
 bool fileIo::checkUpgradeProgram(QString path)

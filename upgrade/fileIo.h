@@ -53,7 +53,7 @@ public:
     // unless it could not be removed.
     Q_INVOKABLE bool copyFile(QString srcPath);
     // The application-data folder, created when missing. Never fails (see
-    // AppDataFolder::path()).
+    // HostSystem::appDataFolder()).
     Q_INVOKABLE QString get_userappdata_path();
     // Whether the file at `path` (as QML built it) is there and can be read:
     // checked before an upgrade sends anything to the device. false logs

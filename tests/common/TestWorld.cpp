@@ -1,6 +1,6 @@
 #include "TestWorld.h"
 
-#include "ProgramFolder.h"
+#include "HostSystem.h"
 #include "QSingleApplication.h"
 #include "TextFiles.h"
 
@@ -27,7 +27,7 @@ bool copyFiles(const QString &from, const QString &to)
 TestWorld::TestWorld()
 {
     QSingleApplication::setIdentity();
-    m_outerProgramDir = ProgramFolder::path();
+    m_outerProgramDir = HostSystem::programFolder();
     for (const auto &folder : kFolders) {
         m_outer.append({folder[0], qgetenv(folder[0])});
         QDir().mkpath(path(QLatin1String(folder[1])));
@@ -37,7 +37,7 @@ TestWorld::TestWorld()
     qputenv("UPVANE_UPGRADER_RECORD", QFile::encodeName(recordPath()));
     QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QDir().mkpath(programDir());
-    ProgramFolder::setPath(programDir());
+    HostSystem::setProgramFolder(programDir());
 }
 
 TestWorld::~TestWorld()
@@ -48,7 +48,7 @@ TestWorld::~TestWorld()
         else
             qputenv(variable.first.constData(), variable.second);
     }
-    ProgramFolder::setPath(m_outerProgramDir);
+    HostSystem::setProgramFolder(m_outerProgramDir);
 }
 
 bool TestWorld::isValid() const { return m_dir.isValid(); }
