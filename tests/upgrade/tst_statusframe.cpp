@@ -1,4 +1,5 @@
-// The status channel's frames, byte by byte.
+// The status channel's frames, byte by byte, and which status texts end a stage.
+#include "StatusCode.h"
 #include "StatusFrame.h"
 
 #include <QtEndian>
@@ -62,6 +63,24 @@ private slots:
     void encodeRefusesOversizedText()
     {
         QVERIFY(StatusFrame::encode(1, QByteArray(StatusFrame::MaxBytes + 1, 'x')).isEmpty());
+    }
+
+    void isFinal_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("final");
+        for (const char *text : {"0", "1", "2", "", " ", "\t1\n", "01", "2:junk"})
+            QTest::addRow("'%s'", text) << QString::fromUtf8(text) << true;
+        for (const char *text : {"3", "12", "1x", "-1", "+1", "1.0", "0x1", "1 1", "x"})
+            QTest::addRow("'%s'", text) << QString::fromUtf8(text) << false;
+        QTest::newRow("counted NUL") << QString::fromUtf8("1\0", 2) << false;
+    }
+
+    void isFinal()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, final);
+        QCOMPARE(StatusCode::isFinal(text), final);
     }
 };
 
