@@ -4,6 +4,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <utility>
@@ -22,12 +23,10 @@
 // and then resumed: every process it starts is in the job. Started through the
 // shell (its manifest asks for elevation), it runs before we get its handle: it is
 // put into the job at once, and so are the processes that it (or one of them)
-// started before that, found by their parent process ids, parents before
-// children, until a look finds none left out. Where that cannot be done for
-// certain (a process cannot be put into the job, or one whose parent is gone
-// appeared meanwhile and may be ours), the program is not "certain": its
-// processes are then also followed by their parent ids as far as they show, and
-// its end is not watched (it is awaited until it reports).
+// started before that, found by followTree. Where that cannot be done for
+// certain, the program is not "certain": followTree then keeps following its
+// processes by their parent ids as far as they show, and its end is not watched
+// (it is awaited until it reports).
 struct UpgradeProgram::Native
 {
     HANDLE job = nullptr;       // the program's processes (every one when `certain`)
@@ -36,7 +35,7 @@ struct UpgradeProgram::Native
     bool certain = false;
     bool endLogged = false;
     QString end;                // how it ended, once logged
-    std::set<DWORD> tree;       // not certain: processes seen descending from the started one
+    std::map<DWORD, quint64> tree;   // followTree's processes: id -> creation time
 };
 
 namespace {
@@ -132,27 +131,6 @@ std::vector<std::pair<DWORD, DWORD>> processList()
     return list;
 }
 
-// Brings `tree` up to date: the live processes among it, and every live process
-// whose parent is in it or is the started one.
-void followTree(std::set<DWORD> &tree, DWORD started)
-{
-    const std::vector<std::pair<DWORD, DWORD>> processes = processList();
-    std::set<DWORD> known = tree;
-    known.insert(started);
-    for (bool grown = true; grown;) {
-        grown = false;
-        for (const auto &[pid, parent] : processes) {
-            if (pid != started && known.count(parent) && known.insert(pid).second)
-                grown = true;
-        }
-    }
-    tree.clear();
-    for (const auto &process : processes) {
-        if (process.first != started && known.count(process.first))
-            tree.insert(process.first);
-    }
-}
-
 // A handle on the process `pid` with `rights` and the right to ask about it.
 // Windows asks IsProcessInJob for the limited query right; Wine for the full one,
 // which a process of the same user grants.
@@ -177,34 +155,38 @@ bool inJob(HANDLE job, HANDLE process)
     return IsProcessInJob(process, job, &in) && in;
 }
 
-// After a start through the shell, `started` is in `job`: puts there the
-// processes it, or one of them, started before (a child is ours when created
-// after its parent, whose id it names). false when one of them cannot be put
-// there, or when a process created since the start names a parent that is gone
-// (it may be ours, left by a child that ended unseen). Both need the processes
-// the tool may open: a process of the user, elevated or not.
-bool adoptEarlyProcesses(HANDLE job, HANDLE started, DWORD startedPid)
+// The program's processes as their parent ids show them: grows `tree` (process
+// id -> creation time, the started process's entry first) by every live process
+// whose parent is in it and that was created after that parent, until a look
+// finds none new, then drops those that ended. With a `job`, puts each one found
+// into it (after a start through the shell) and returns false when one cannot be
+// put there, or when a process created since the start names a parent that is
+// gone or is not the process its id names now (it may be ours, left by a child
+// that ended unseen); both need the processes the tool may open: a process of
+// the user, elevated or not. Without a job (not certain), a child that cannot be
+// opened counts as well, and true is returned.
+bool followTree(std::map<DWORD, quint64> &tree, DWORD started, HANDLE job)
 {
-    const quint64 since = createdAt(started);
-    std::map<DWORD, quint64> ours{{startedPid, since}};
+    const quint64 since = tree[started];
+    std::set<DWORD> alive;
     for (bool grown = true; grown;) {
         grown = false;
         const std::vector<std::pair<DWORD, DWORD>> processes = processList();
-        std::set<DWORD> alive;
+        alive.clear();
         for (const auto &process : processes)
             alive.insert(process.first);
         for (const auto &[pid, parent] : processes) {
-            const bool child = ours.count(parent) > 0;
-            if (ours.count(pid) || (!child && alive.count(parent)))
+            const bool child = tree.count(parent) > 0;
+            if (tree.count(pid) || (!child && (!job || alive.count(parent))))
                 continue;
-            const HANDLE process = openProcess(pid, PROCESS_SET_QUOTA | PROCESS_TERMINATE);
+            const HANDLE process = openProcess(pid, job ? PROCESS_SET_QUOTA | PROCESS_TERMINATE : 0);
             const quint64 created = process ? createdAt(process) : 0;
-            bool sure = false;
-            if (child && process && created >= ours[parent]) {
-                sure = inJob(job, process) || AssignProcessToJobObject(job, process);
-                ours[pid] = created;
+            bool sure = true;
+            if (child && (process ? created >= tree[parent] : !job)) {
+                sure = !job || inJob(job, process) || AssignProcessToJobObject(job, process);
+                tree[pid] = created;
                 grown = true;
-            } else if (!child || process) {
+            } else if (job && (!child || process)) {
                 // Its parent is gone, or is not the process its id names now: ours
                 // only when created since the start. One we may not open is not.
                 sure = !process || created < since;
@@ -215,6 +197,8 @@ bool adoptEarlyProcesses(HANDLE job, HANDLE started, DWORD startedPid)
                 return false;
         }
     }
+    for (auto it = tree.begin(); it != tree.end();)
+        it = it->first != started && !alive.count(it->first) ? tree.erase(it) : std::next(it);
     return true;
 }
 
@@ -294,8 +278,9 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
         native->process = startThroughShell(program, parameters, folder, error);
         if (native->process) {
             native->pid = GetProcessId(native->process);
+            native->tree[native->pid] = createdAt(native->process);
             native->certain = native->job && AssignProcessToJobObject(native->job, native->process)
-                && adoptEarlyProcesses(native->job, native->process, native->pid);
+                && followTree(native->tree, native->pid, native->job);
             qInfo().noquote() << QStringLiteral("Upgrade program %1 started through the shell").arg(native->pid);
         }
     }
@@ -345,7 +330,8 @@ bool UpgradeProgram::belongs(Native *native, qint64 pid)
     if (DWORD(pid) == native->pid)
         return true;
     if (!native->certain) {
-        followTree(native->tree, native->pid);
+        native->tree.emplace(native->pid, createdAt(native->process));
+        followTree(native->tree, native->pid, nullptr);
         if (native->tree.count(DWORD(pid)))
             return true;
     }
