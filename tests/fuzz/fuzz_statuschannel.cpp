@@ -1,7 +1,8 @@
 // Arbitrary bytes from a peer of the real status channel, with the gate's
 // answers taken from the input: every frame is decided by the gate with the
-// peer's own process id, reported as taken or refused accordingly, in order,
-// and only a handle announced in a taken frame can be answered.
+// peer's own process id, reported as taken or refused accordingly, in order;
+// a stream that stops being frames loses its peer; and only a handle announced
+// in a taken frame can be answered.
 #include "StatusChannel.h"
 #include "StatusFrame.h"
 
@@ -10,7 +11,6 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -20,53 +20,44 @@ namespace {
 
 struct Seen
 {
-    QByteArray bytes;
-    qint32 handle;
-    qint64 pid;
+    StatusFrame frame;
     bool taken;
 };
 
-struct World
+uint8_t decisions = 0;   // the gate's answers for this input, bit i % 8 for frame i
+int gateCalls = 0;
+std::vector<Seen> seen;
+
+StatusChannel &channel()
 {
-    World()
-    {
-        static int argc = 1;
-        static char name[] = "fuzz_statuschannel";
-        static char *argv[] = {name, nullptr};
-        app = new QCoreApplication(argc, argv);
-        folder = new QTemporaryDir;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
-        channel = new StatusChannel;
-        if (!channel->isListening())
+    static int argc = 1;
+    static char name[] = "fuzz_statuschannel";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static QTemporaryDir folder;
+    static StatusChannel *channel = [] {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+        auto *made = new StatusChannel;
+        if (!made->isListening())
             std::abort();
-        channel->setGate([this](qint64 pid) {
+        made->setGate([](qint64 pid) {
             if (pid != QCoreApplication::applicationPid())
                 std::abort();   // the peer is this very process
             return (decisions >> (gateCalls++ % 8)) & 1;
         });
-        QObject::connect(channel, &StatusChannel::received, channel, [this](const QByteArray &b, qint32 h, qint64 p) {
-            seen.push_back({b, h, p, true});
-        });
-        QObject::connect(channel, &StatusChannel::refused, channel, [this](const QByteArray &b, qint32 h, qint64 p) {
-            seen.push_back({b, h, p, false});
-        });
-    }
-
-    // Starts an input: the gate's answers are the bits of `bits`, frame by frame.
-    void reset(uint8_t bits)
-    {
-        decisions = bits;
-        gateCalls = 0;
-        seen.clear();
-    }
-
-    QCoreApplication *app;
-    QTemporaryDir *folder;
-    StatusChannel *channel;
-    uint8_t decisions = 0;
-    int gateCalls = 0;
-    std::vector<Seen> seen;
-};
+        const auto record = [](bool taken) {
+            return [taken](const QByteArray &bytes, qint32 handle, qint64 pid) {
+                if (pid != QCoreApplication::applicationPid())
+                    std::abort();
+                seen.push_back({{handle, bytes}, taken});
+            };
+        };
+        QObject::connect(made, &StatusChannel::received, made, record(true));
+        QObject::connect(made, &StatusChannel::refused, made, record(false));
+        return made;
+    }();
+    return *channel;
+}
 
 template <typename Done>
 void runUntil(Done done)
@@ -80,94 +71,54 @@ void runUntil(Done done)
     }
 }
 
-// What the channel must make of a stream: its frames, and whether it stops being
-// frames (the channel then drops the peer).
-struct Expected
-{
-    std::vector<StatusFrame> frames;
-    bool invalid = false;
-};
-
-Expected expectedFrames(const QByteArray &stream)
-{
-    Expected expected;
-    for (int at = 0; at < stream.size();) {
-        StatusFrame frame;
-        int used = 0;
-        const StatusFrame::Result result = StatusFrame::decode(stream.constData() + at, stream.size() - at, &frame, &used);
-        if (result != StatusFrame::Result::Complete) {
-            expected.invalid = result == StatusFrame::Result::Invalid;
-            break;
-        }
-        expected.frames.push_back(frame);
-        at += used;
-    }
-    return expected;
 }
 
-// Connects `peer` to the channel and writes `stream` to it.
-void writeAsPeer(QLocalSocket &peer, const QByteArray &stream)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    StatusChannel &status = channel();
+    if (size < 1 || size > size_t(4 * StatusFrame::MaxFrameSize))
+        return 0;
+    decisions = data[0];
+    gateCalls = 0;
+    seen.clear();
+    const QByteArray stream(reinterpret_cast<const char *>(data + 1), int(size - 1));
+
+    // What the channel must make of the stream: its frames, and whether it stops being frames.
+    std::vector<StatusFrame> frames;
+    StatusFrame::Result result = StatusFrame::Result::Complete;
+    for (int at = 0, used = 0; at < stream.size() && result == StatusFrame::Result::Complete; at += used) {
+        StatusFrame frame;
+        result = StatusFrame::decode(stream.constData() + at, stream.size() - at, &frame, &used);
+        if (result == StatusFrame::Result::Complete)
+            frames.push_back(frame);
+    }
+    const bool invalid = result == StatusFrame::Result::Invalid;
+
+    QLocalSocket peer;
     peer.connectToServer(StatusChannel::address());
     if (!peer.waitForConnected(5000))
         std::abort();
     peer.write(stream);
     peer.flush();
-}
+    runUntil([&] { return seen.size() == frames.size() && (!invalid || peer.state() == QLocalSocket::UnconnectedState); });
 
-// Checks that every frame was reported in order, as sent, from this process, as
-// taken or refused by bit i % 8 of `decisions`. Returns the handle of the last
-// taken frame, nothing when none was taken.
-std::optional<qint32> checkReported(const std::vector<Seen> &seenFrames, const std::vector<StatusFrame> &frames,
-                                    uint8_t decisions)
-{
-    std::optional<qint32> bound;
+    std::optional<qint32> bound;   // the handle of the last taken frame
     for (size_t i = 0; i < frames.size(); ++i) {
-        const Seen &seen = seenFrames[i];
-        const bool taken = (decisions >> (i % 8)) & 1;
-        if (seen.taken != taken || seen.handle != frames[i].handle || seen.bytes != frames[i].bytes
-            || seen.pid != QCoreApplication::applicationPid())
+        if (seen[i].taken != bool((decisions >> (i % 8)) & 1) || seen[i].frame.handle != frames[i].handle
+            || seen[i].frame.bytes != frames[i].bytes)
             std::abort();
-        if (taken)
-            bound = seen.handle;
+        if (seen[i].taken)
+            bound = frames[i].handle;
     }
-    return bound;
-}
-
-// Replies reach the handle of the last taken frame, and no handle that only
-// refused frames named.
-void checkReplies(StatusChannel &channel, const std::vector<StatusFrame> &frames, std::optional<qint32> bound)
-{
-    for (const StatusFrame &frame : frames) {
-        if (bound != frame.handle && channel.send(frame.handle, "x"))
+    if (!invalid) {
+        for (const StatusFrame &frame : frames) {
+            if (bound != frame.handle && status.send(frame.handle, "x"))
+                std::abort();
+        }
+        if (bound && !status.send(*bound, "x"))
             std::abort();
     }
-    if (bound && !channel.send(*bound, "x"))
-        std::abort();
-}
-
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    static World *world = new World;
-    if (size < 1 || size > size_t(4 * StatusFrame::MaxFrameSize))
-        return 0;
-    world->reset(data[0]);
-    const QByteArray stream(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    const Expected expected = expectedFrames(stream);
-
-    QLocalSocket peer;
-    writeAsPeer(peer, stream);
-    runUntil([&] {
-        return world->seen.size() == expected.frames.size()
-            && (!expected.invalid || peer.state() == QLocalSocket::UnconnectedState);
-    });
-    const std::optional<qint32> bound = checkReported(world->seen, expected.frames, data[0]);
-    if (!expected.invalid)
-        checkReplies(*world->channel, expected.frames, bound);
-
     peer.abort();
-    runUntil([&] { return world->channel->findChildren<QLocalSocket *>().isEmpty(); });
+    runUntil([&] { return status.findChildren<QLocalSocket *>().isEmpty(); });
     return 0;
 }

@@ -93,10 +93,6 @@ private slots:
         QTest::addColumn<bool>("locked");         // the program folder cannot be written
         QTest::addColumn<Keys>("after");
         QTest::newRow("no config.ini") << QByteArray() << false << Keys{{"needUp4k", "1.1.104"}, {"compareStatus", "true"}};
-        QTest::newRow("versions kept, True")
-            << QByteArray("deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\ncompareStatus=True\n") << false
-            << Keys{{"deviceFW_Ver", "V1.1.107"}, {"u_Code_Ver", "V1.1.104"}, {"needUp4k", "1.1.104"},
-                    {"compareStatus", "true"}};
         QTest::newRow("read-only folder") << QByteArray() << true << Keys();
     }
 

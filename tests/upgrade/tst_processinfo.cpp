@@ -1,7 +1,8 @@
 // ProcessInfo seen from the programs it starts: the stand-in upgrade program
 // (copied by fileIo) records its arguments, folder and outputs; a fake desktop
 // opener records what it was asked to show; real running programs make up the
-// task list.
+// task list. And fileIo on real files: the text files QML reads and writes,
+// data.ini in the world's program folder.
 #include "ProcessInfo.h"
 #include "UpgradeEventFilter.h"
 #include "UpgradeProgram.h"
@@ -22,64 +23,26 @@ class tst_ProcessInfo : public QObject
 
 private slots:
     // As the wizard does it: the stand-in copied over an earlier copy, then
-    // started; a file given the copy's name meanwhile is not what starts.
+    // started; a file given the copy's name meanwhile is not what starts. A start
+    // that fails is false, says why in one sentence and leaves nothing awaited;
+    // the start is synchronous, so nothing ran.
     void openProcess_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("swapped");
-        QTest::newRow("0: none") << 0 << QStringList() << false;
-        QTest::newRow("1: -f") << 1 << QStringList{"-f"} << false;
-        QTest::newRow("2: -s") << 2 << QStringList{"-s"} << false;
-        QTest::newRow("3, the wizard's: -f") << 3 << QStringList{"-f"} << false;
-        QTest::newRow("7: -f") << 7 << QStringList{"-f"} << false;
-        QTest::newRow("3, another file renamed over the copy") << 3 << QStringList{"-f"} << true;
-    }
-
-    void openProcess()
-    {
-        QFETCH(int, mode);
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, swapped);
-        TestWorld world;
-        ProcessInfo process;   // creates the application-data folder
-        fileIo io;
-        io.setUpgradeProgram(process.upgradeProgram());
-        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
-        QVERIFY(TextFiles::write(copy, QByteArray("an earlier copy")));
-        QVERIFY(io.copyFile(TestWorld::standIn()));
-        const QString other = world.path(QStringLiteral("other.exe"));
-        if (swapped) {
-            QVERIFY(QFile::copy(QStringLiteral("/bin/true"), other));
-            QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(copy).constData()), 0);
-        }
-        qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
-        QVERIFY(process.openProcess(QStringLiteral("upgrade.exe"), mode));
-        QVERIFY(process.upgradeProgram()->isAwaited());
-        QTRY_COMPARE_WITH_TIMEOUT(world.recordEnd(), QStringLiteral("exit"), 20000);
-        QCOMPARE(world.recorded(QStringLiteral("argument")), arguments);
-        QCOMPARE(world.recorded(QStringLiteral("folder")), QStringList{world.appDataDir()});
-        QCOMPARE(world.recorded(QStringLiteral("stdout")) + world.recorded(QStringLiteral("stderr")),
-                 (QStringList{"/dev/null", "/dev/null"}));
-    }
-
-    // A start that fails is false, says why in one sentence and leaves nothing
-    // awaited; the start is synchronous, so nothing ran.
-    void openProcessFails_data()
-    {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("error");   // "-": started
+        QTest::newRow("the wizard's start") << "" << "-";
+        QTest::newRow("another file renamed over the copy") << "renamed over" << "-";
         QTest::newRow("no run bit") << "no run bit" << "Permission denied.";
         QTest::newRow("missing") << "missing" << "";
         QTest::newRow("changed between the copy and the start") << "changed" << "upgrade.exe is not the shipped program.";
     }
 
-    void openProcessFails()
+    void openProcess()
     {
         QFETCH(QString, fault);
         QFETCH(QString, error);
         TestWorld world;
-        ProcessInfo process;
+        ProcessInfo process;   // creates the application-data folder
         fileIo io;
         io.setUpgradeProgram(process.upgradeProgram());
         const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
@@ -88,13 +51,18 @@ private slots:
             QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
             QVERIFY(!io.copyFile(world.path(QStringLiteral("gone.exe"))));
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
-        } else if (fault == QLatin1String("no run bit")) {
+        } else {
             QVERIFY(io.copyFile(TestWorld::standIn()));
+        }
+        if (fault == QLatin1String("renamed over")) {
+            const QString other = world.path(QStringLiteral("other.exe"));
+            QVERIFY(QFile::copy(QStringLiteral("/bin/true"), other));
+            QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(copy).constData()), 0);
+        } else if (fault == QLatin1String("no run bit")) {
             QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
                                                                       .arg(QRegularExpression::escape(copy))));
-        } else {
-            QVERIFY(io.copyFile(TestWorld::standIn()));
+        } else if (fault == QLatin1String("changed")) {
             QFile file(copy);
             QVERIFY(file.open(QIODevice::ReadWrite) && file.write("#!") == 2);   // in place: the held file itself
             file.close();
@@ -102,10 +70,19 @@ private slots:
                                                               .arg(copy, TestWorld::standIn())));
         }
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
-        QVERIFY(!process.openProcess(QStringLiteral("upgrade.exe"), 3));
-        QCOMPARE(process.upgradeProgram()->error(), error);
-        QVERIFY(!process.upgradeProgram()->isAwaited());
-        QVERIFY(!QFile::exists(world.recordPath()));
+        const bool started = error == QLatin1String("-");
+        QCOMPARE(process.openProcess(QStringLiteral("upgrade.exe"), 3), started);
+        QCOMPARE(process.upgradeProgram()->isAwaited(), started);
+        QCOMPARE(process.upgradeProgram()->error(), started ? QString() : error);
+        if (!started) {
+            QVERIFY(!QFile::exists(world.recordPath()));
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(world.recordEnd(), QStringLiteral("exit"), 20000);
+        QCOMPARE(world.recorded(QStringLiteral("argument")), QStringList{"-f"});
+        QCOMPARE(world.recorded(QStringLiteral("folder")), QStringList{world.appDataDir()});
+        QCOMPARE(world.recorded(QStringLiteral("stdout")) + world.recorded(QStringLiteral("stderr")),
+                 (QStringList{"/dev/null", "/dev/null"}));
     }
 
     // The program of the stage, watched: one that ends wholly without its final
@@ -116,7 +93,6 @@ private slots:
         QTest::addColumn<QByteArray>("scenario");
         QTest::addColumn<QString>("end");   // empty: not lost
         QTest::newRow("ends at once") << QByteArray("exit") << "exit code 0";
-        QTest::newRow("unknown code, then ends") << QByteArray("7") << "exit code 0";
         QTest::newRow("no number, then ends") << QByteArray("hex:78") << "exit code 0";
         QTest::newRow("killed") << QByteArray("pause:0 crash") << "signal 9";
         QTest::newRow("final report, then ends") << QByteArray("pause:300 1") << QString();
@@ -186,18 +162,6 @@ private slots:
         program.waitForFinished();
     }
 
-    void startUpgradeNeverSignals()
-    {
-        TestWorld world;
-        ProcessInfo process;
-        QSignalSpy changes(&process, &ProcessInfo::statusChanged);
-        process.start_Upgrade();
-        QCOMPARE(process.property("result").toMap(), (QVariantMap{{QStringLiteral("statsu"), 1}}));
-        QCOMPARE(process.result().value(QStringLiteral("statsu")).userType(), int(QMetaType::Int));
-        QCoreApplication::processEvents();
-        QCOMPARE(changes.count(), 0);
-    }
-
     void openReport_data()
     {
         QTest::addColumn<bool>("present");
@@ -232,6 +196,60 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + ".txt"), 20000);
         QCOMPARE(TextFiles::contents(opener + ".txt"), QStringLiteral("1\n%1\n%2\n").arg(report, reportDir).toUtf8());
+    }
+
+    void readAndWriteInANewFolder()
+    {
+        TestWorld world;
+        const QString file = world.path(QStringLiteral("new/folder/notes.txt"));
+        fileIo io;
+        QSignalSpy texts(&io, &fileIo::textChanged);
+        QSignalSpy sources(&io, &fileIo::sourceChanged);
+        for (int i = 0; i < 2; ++i) {
+            io.setSource(QUrl::fromLocalFile(file));
+            io.setText(QStringLiteral("a much longer first text"));
+        }
+        QCOMPARE(sources.count(), 1);   // only on a change
+        QCOMPARE(sources.at(0).at(0).toUrl(), QUrl::fromLocalFile(file));
+        QCOMPARE(texts.count(), 1);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Does not exits: ") + file));
+        io.read();
+        QVERIFY(QDir(world.path(QStringLiteral("new/folder"))).exists());
+        QCOMPARE(texts.count(), 1);
+        QCOMPARE(io.text(), QStringLiteral("a much longer first text"));
+
+        io.write();
+        io.setText(QStringLiteral("line 1\r\nline 2\n"));
+        io.write();
+        QCOMPARE(TextFiles::contents(file), QByteArray("line 1\r\nline 2\n"));   // replaced whole
+        io.read();
+        io.read();
+        QCOMPARE(texts.count(), 4);   // also when the text did not change
+        QCOMPARE(texts.at(3).at(0).toString(), QStringLiteral("line 1\r\nline 2\n"));
+    }
+
+    void loadSettings_data()
+    {
+        QTest::addColumn<QByteArray>("ini");   // null: no data.ini at all
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("expected");
+        const QByteArray ini("[Ports]\na=1\nb=2\n[Other]\nc=3\n");
+        QTest::newRow("two keys") << ini << "Ports" << "1,2";
+        QTest::newRow("absent group") << ini << "None" << "";
+        QTest::newRow("no file") << QByteArray() << "Ports" << "";
+        QTest::newRow("UTF-8") << QByteArray("[G]\nname=\xc3\xa9t\xc3\xa9\n") << "G" << QString::fromUtf8("\xc3\xa9t\xc3\xa9");
+    }
+
+    void loadSettings()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, group);
+        QFETCH(QString, expected);
+        TestWorld world;
+        const QString dataIni = world.programDir() + QStringLiteral("/data.ini");
+        QVERIFY(ini.isNull() || TextFiles::write(dataIni, ini));
+        QCOMPARE(fileIo().loadSettings(group, QStringLiteral("a title")), expected);
+        QVERIFY(ini.isNull() || TextFiles::contents(dataIni) == ini);   // never written
     }
 };
 

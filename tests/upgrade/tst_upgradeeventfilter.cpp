@@ -1,8 +1,9 @@
 // The status channel end to end: the tool's UpgradeEventFilter in this process,
 // the stand-in upgrade program started as the tool starts it (ProcessInfo), and
 // impostors (the stand-in started otherwise, raw peers of this process) on the
-// other end of the real local socket. The framing itself is checked on a bare
-// StatusChannel, which takes every frame of this user.
+// other end of the real local socket; and a bare StatusChannel's care of its
+// peers. What it makes of arbitrary bytes and of its gate's answers:
+// fuzz_statuschannel.
 #include "ProcessInfo.h"
 #include "StatusChannel.h"
 #include "StatusFrame.h"
@@ -85,26 +86,8 @@ class tst_UpgradeEventFilter : public QObject
     Q_OBJECT
 
 private slots:
-    void statusIsPublishedLaterWithItsHandle()
-    {
-        Tool tool;
-        // What was published when the message came, and whether a timer armed
-        // then for half the delay fired before the publication.
-        QStringList events;
-        connect(tool.channel(), &StatusChannel::received, this, [&] {
-            events << QStringLiteral("arrived with statsu '%1'").arg(tool.statsu());
-            QTimer::singleShot(50, this, [&] { events << QStringLiteral("half the delay"); });
-        });
-        connect(&tool.filter, &UpgradeEventFilter::statusChanged, this,
-                [&] { events << QStringLiteral("published ") + tool.statsu(); });
-        QVERIFY(tool.startStandIn(QStringLiteral("1"), QStringLiteral("4660")));
-        QTRY_COMPARE_WITH_TIMEOUT(events.size(), 3, 20000);
-        QCOMPARE(events, (QStringList{"arrived with statsu ''", "half the delay", "published 1:4660"}));
-        QCOMPARE(tool.filter.property("result").toMap().value(QStringLiteral("statsu")).userType(),
-                 int(QMetaType::QString));
-    }
-
-    // The wizard's part: code 3 is answered with a device path, 4 with "0". What
+    // The wizard's part: code 3 is answered with a device path, 4 with "0"; each
+    // status is published with its sender's handle, a burst's too, in order. What
     // the program sends after its final report (0, 1 or 2; an empty code counts
     // as 0) is no longer taken.
     void standInRunsThrough_data()
@@ -115,7 +98,6 @@ private slots:
         QTest::addColumn<QStringList>("replies");
         QTest::newRow("non-ASCII path, then a burst of 4 and 1")
             << "3 4+1" << "9" << QStringList{"3:9", "4:9", "1:9"} << QStringList{"/dev/h\u00e9|", "0|"};
-        QTest::newRow("negative handle") << "4 1" << "-5" << QStringList{"4:-5", "1:-5"} << QStringList{"0|"};
         QTest::newRow("empty text") << "hex:" << "5" << QStringList{":5"} << QStringList();
         QTest::newRow("counted NUL kept") << "hex:3100" << "5" << QStringList{QString::fromUtf8("1\0:5", 4)}
                                           << QStringList();
@@ -139,6 +121,9 @@ private slots:
             else if (fields.value(0) == QLatin1String("4"))
                 tool.filter.sendDeviceInfo(QStringLiteral("0"), fields.value(1).toInt());
         });
+        // Each status is published later (100 ms): none was when the first arrived.
+        QStringList atArrival;
+        connect(tool.channel(), &StatusChannel::received, this, [&] { atArrival << tool.statsu(); });
         QSignalSpy refused(tool.channel(), &StatusChannel::refused);
         QVERIFY(tool.startStandIn(scenario, handle));
         QTRY_COMPARE_WITH_TIMEOUT(tool.world.recordEnd(), QStringLiteral("finished"), 20000);
@@ -146,6 +131,8 @@ private slots:
                                   20000);
         QTRY_COMPARE_WITH_TIMEOUT(tool.published, published, 20000);
         QCOMPARE(tool.world.recorded(QStringLiteral("reply")), replies);
+        QCOMPARE(atArrival.value(0), QString());
+        QCOMPARE(tool.filter.result().value(QStringLiteral("statsu")).userType(), int(QMetaType::QString));
     }
 
     // Reports from anyone but the program of the stage, or while none runs, are
@@ -188,77 +175,21 @@ private slots:
         impostor.waitForFinished();
     }
 
-    void rawPeerFrames_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("dropped");   // the channel closes the connection itself
-        QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("garbage") << QByteArray("GET / HTTP/1.1\r\n\r\n") << true << QList<QByteArray>();
-        QTest::newRow("two handles in one write, then garbage")
-            << StatusFrame::encode(10, "1") + StatusFrame::encode(20, "3") + "junk" << true
-            << QList<QByteArray>{"1:10", "3:20"};
-        QTest::newRow("frame cut by disconnect") << StatusFrame::encode(4, "12345").left(14) << false
-                                                 << QList<QByteArray>();
-    }
-
-    void rawPeerFrames()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, dropped);
-        QFETCH(QList<QByteArray>, expected);
-        Channel channel;
-        {
-            RawPeer peer;
-            QCOMPARE(peer.state(), QLocalSocket::ConnectedState);
-            peer.send(bytes);
-            if (dropped)
-                QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QLocalSocket::UnconnectedState, 20000);
-        }
-        // A well-behaved peer is still heard after it.
-        RawPeer good;
-        good.send(StatusFrame::encode(8, "1"));
-        expected << "1:8";
-        QTRY_COMPARE_WITH_TIMEOUT(channel.received, expected, 20000);
-    }
-
-    void unknownHandlesAreNotAnswered()
+    // A handle whose peer is gone reaches no one; handle 0 names no program.
+    void goneHandlesAreNotAnswered()
     {
         Channel channel;
-        RawPeer silent;
-        silent.send(StatusFrame::encode(0, "3"));
-        QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 1, 20000);
         {
             RawPeer gone;
             gone.send(StatusFrame::encode(31, "3"));
-            QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 2, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 1, 20000);
             QVERIFY(channel.channel.send(31, "still there"));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!channel.channel.send(31, "gone"), 20000);
-        silent.send(StatusFrame::encode(9, "1"));
-        QTRY_COMPARE_WITH_TIMEOUT(channel.received.size(), 3, 20000);
-        QCOMPARE(silent.bytesAvailable(), 0);
 
         UpgradeEventFilter filter;   // its own channel cannot listen: the name is served
         QTest::ignoreMessage(QtDebugMsg, "can't find upgrade tool");
         filter.sendDeviceInfo(QStringLiteral("0"), 0);
-    }
-
-    // A gate that refuses binds nothing: the handle it announced reaches no one.
-    void refusedFramesBindNothing()
-    {
-        Channel channel;
-        bool open = false;
-        channel.channel.setGate([&open](qint64 pid) { return open && pid == QCoreApplication::applicationPid(); });
-        QSignalSpy refused(&channel.channel, &StatusChannel::refused);
-        RawPeer peer;
-        peer.send(StatusFrame::encode(12, "3"));
-        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 20000);
-        QCOMPARE(refused.first().at(2).toLongLong(), QCoreApplication::applicationPid());
-        QVERIFY(!channel.channel.send(12, "path|"));
-        open = true;
-        peer.send(StatusFrame::encode(12, "3"));
-        QTRY_COMPARE_WITH_TIMEOUT(channel.received, QList<QByteArray>{"3:12"}, 20000);
-        QVERIFY(channel.channel.send(12, "path|"));
     }
 
     void deafPeerIsDroppedWithoutBlocking()
