@@ -235,13 +235,29 @@ bool startWithJob(HANDLE job, const QString &program, const QString &parameters,
     return true;
 }
 
-bool shellStartWanted()
+// Test equipment only: "shell" starts every program through the shell;
+// "shell-late" also gives its process back only once it has started another or
+// ended, as a shell that asks the user first may, so that what it started is
+// found by followTree alone.
+QString shellStartWanted()
 {
 #ifdef UPVANE_SHELL_START_SWITCH
-    return qEnvironmentVariable("UPVANE_UPGRADE_START") == QLatin1String("shell");
+    const QString start = qEnvironmentVariable("UPVANE_UPGRADE_START");
+    return start.startsWith(QLatin1String("shell")) ? start : QString();
 #else
-    return false;
+    return QString();
 #endif
+}
+
+void awaitFirstChild(HANDLE process, DWORD pid)
+{
+    for (int look = 0; look < 500; ++look) {
+        for (const auto &[id, parent] : processList())
+            if (parent == pid && id != pid)
+                return;
+        if (WaitForSingleObject(process, 20) != WAIT_TIMEOUT)
+            return;
+    }
 }
 
 }
@@ -269,7 +285,8 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
     native->job = makeJob();
     PROCESS_INFORMATION started;
     ZeroMemory(&started, sizeof started);
-    const bool throughShell = shellStartWanted()
+    const QString shellStart = shellStartWanted();
+    const bool throughShell = !shellStart.isEmpty()
         || !startWithJob(native->job, program, parameters, folder, &started, &native->certain, error);
     if (!throughShell) {
         native->process = started.hProcess;
@@ -278,6 +295,8 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
         native->process = startThroughShell(program, parameters, folder, error);
         if (native->process) {
             native->pid = GetProcessId(native->process);
+            if (shellStart == QLatin1String("shell-late"))
+                awaitFirstChild(native->process, native->pid);
             native->tree[native->pid] = createdAt(native->process);
             native->certain = native->job && AssignProcessToJobObject(native->job, native->process)
                 && followTree(native->tree, native->pid, native->job);
