@@ -7,9 +7,13 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QQmlEngine>
 #include <QSettings>
+
+#include <memory>
 
 WizardServices::WizardServices(const QString &logFolder, bool firstInstance)
     : event(nullptr, firstInstance ? UpgradeEventFilter::Channel::Open : UpgradeEventFilter::Channel::None)
@@ -44,4 +48,18 @@ void WizardServices::expose(QQmlEngine &engine)
     context->setContextProperty(QStringLiteral("FWVer"), config.value(QStringLiteral("deviceFW_Ver")).toString());
     context->setContextProperty(QStringLiteral("CodeVer"), config.value(QStringLiteral("u_Code_Ver")).toString());
     VersionPolicy::repairSettings(config);
+}
+
+void WizardServices::afterFirstFrame(QQmlApplicationEngine &engine, std::function<void()> work)
+{
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    if (!window) {
+        work();
+        return;
+    }
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection, work] {
+        QObject::disconnect(*connection);
+        work();
+    });
 }

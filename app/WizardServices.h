@@ -5,6 +5,9 @@
 #include "UpgradeEventFilter.h"
 #include "fileIo.h"
 
+#include <functional>
+
+class QQmlApplicationEngine;
 class QQmlEngine;
 
 // The native objects main.qml reaches by name, and how they are published to
@@ -25,6 +28,11 @@ public:
     // the policy keys. Call once the application object exists. Never fails: a
     // missing or unreadable config.ini gives empty versions.
     void expose(QQmlEngine &engine);
+
+    // Calls `work` once, right after the first frame of the engine's window has
+    // been shown, for what the user cannot tell from start-up; at once when the
+    // engine shows no window.
+    static void afterFirstFrame(QQmlApplicationEngine &engine, std::function<void()> work);
 
     fileIo io;
     ProcessInfo process;

@@ -39,12 +39,13 @@ int main(int argc, char *argv[])
     WizardServices services(MessageLog::folder(), !app.isRunning());   // destroyed before the engine
     AppVersion::apply();
     services.expose(engine);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico")));
 
     if (app.isRunning())
         return 0;   // the running instance has been told and raises its window
 
     engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
+    // Decoding every size of the icon would hold up the first frame.
+    WizardServices::afterFirstFrame(engine, [] { QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico"))); });
     QObject::connect(&app, &QSingleApplication::activeAP, &app, WindowRaiser(engine));
     return QApplication::exec();
 }

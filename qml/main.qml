@@ -1,11 +1,5 @@
 import QtQuick 2.7
 import QtQuick.Window 2.2
-import QtQuick.Controls 1.4
-import QtQuick.Controls 2.5
-import QtQuick.Controls.Styles 1.4
-import QtQuick.Dialogs 1.2
-import QtQuick.Layouts 1.1
-import QtGraphicalEffects 1.0
 import com.velm.HID 1.0
 import "Qml"
 

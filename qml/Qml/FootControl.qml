@@ -1,6 +1,4 @@
 import QtQuick 2.7
-import QtQuick.Dialogs 1.1
-import QtQuick.Controls 2.0
 
 // The footer: the acknowledgement check box and the one button whose text and
 // action the main window sets through foot_control_info. Both take the keyboard

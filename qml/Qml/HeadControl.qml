@@ -1,5 +1,4 @@
 import QtQuick 2.7
-import QtQuick.Dialogs 1.1
 
 // The title bar of the frameless window: drag to move, minimise, close. The
 // two buttons take the keyboard focus too and act on Enter or Space.

@@ -1,5 +1,4 @@
 import QtQuick 2.0
-import QtQuick.Controls 2.0
 
 // How to connect the device while the main window searches for it. Stage 1
 // connects it the first time; stages 2 and 3 unplug it and connect it again.

@@ -1,6 +1,5 @@
 import QtQuick 2.0
 import QtQuick.Controls 2.12
-import QtQuick.Controls.Styles 1.4
 
 // The progress page and the clock of the wizard: the bar advances one unit per
 // tick while main.processRun is 1, waits at 90 while main.waitUpgrade is 1 and,
