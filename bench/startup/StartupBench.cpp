@@ -244,16 +244,17 @@ std::vector<Series> measure(const std::vector<Subject> &subjects, const Platform
 }
 
 // The table's rows of one platform: medians, and their ratios against the second
-// subject (the window with the wizard's imports).
+// subject (b, the window with the wizard's imports) and the third (c, that window
+// with what the wizard's first frame shows).
 void printRows(const Platform &platform, const std::vector<Subject> &subjects, const std::vector<Series> &series)
 {
-    const double refFrame = median(series[1].frames);
-    const double refRss = median(series[1].rss);
+    const double frameB = median(series[1].frames), frameC = median(series[2].frames);
+    const double rssB = median(series[1].rss), rssC = median(series[2].rss);
     for (size_t s = 0; s < subjects.size(); ++s) {
         const double frame = median(series[s].frames);
         const double rss = median(series[s].rss);
-        std::printf("| %s | %s | %.1f (%.2fx) | %.1f (%.2fx) |\n", platform.name.c_str(), subjects[s].name.c_str(),
-                    frame, frame / refFrame, rss, rss / refRss);
+        std::printf("| %s | %s | %.1f (%.2fx b, %.2fx c) | %.1f (%.2fx b, %.2fx c) |\n", platform.name.c_str(),
+                    subjects[s].name.c_str(), frame, frame / frameB, frame / frameC, rss, rss / rssB, rss / rssC);
     }
 }
 
