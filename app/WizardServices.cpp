@@ -12,6 +12,7 @@
 #include <QQuickWindow>
 #include <QQmlEngine>
 #include <QSettings>
+#include <QTimer>
 
 #include <memory>
 
@@ -58,8 +59,8 @@ void WizardServices::afterFirstFrame(QQmlApplicationEngine &engine, std::functio
         return;
     }
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection, work] {
+    *connection = QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection, window, work] {
         QObject::disconnect(*connection);
-        work();
+        QTimer::singleShot(0, window, work);   // once the frame's rendering has returned
     });
 }
