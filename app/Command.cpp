@@ -1,12 +1,11 @@
 #include "Command.h"
 
-#include "AppVersion.h"
-#include "Console.h"
-#include "UserLocalServer.h"
 #include "MessageLog.h"
+#include "PlatformQuirks.h"
 #include "Probe.h"
 #include "ProbeReport.h"
 #include "QSingleApplication.h"
+#include "UserLocalServer.h"
 #include "VersionPolicy.h"
 
 #include <QCoreApplication>
@@ -27,10 +26,10 @@ void print(std::FILE *stream, const QString &text)
 
 int Command::run(const CommandLine::Options &options, int &argc, char **argv)
 {
-    Console::attachToParent();
+    PlatformQuirks::attachToParentConsole();
     QCoreApplication app(argc, argv);
     QSingleApplication::setIdentity();
-    AppVersion::apply();
+    PlatformQuirks::applyVersion();
 
     switch (options.mode) {
     case CommandLine::Mode::Help:
@@ -67,6 +66,6 @@ int Command::run(const CommandLine::Options &options, int &argc, char **argv)
     for (const QString &error : errors)
         print(stderr, QStringLiteral("error: %1\n").arg(error));
     if (report.accessMayHideIt())
-        print(stderr, Console::accessHint());
+        print(stderr, PlatformQuirks::accessHint());
     return code;
 }

@@ -1,7 +1,7 @@
 #include "LogFile.h"
 
 #include "LogLine.h"
-#include "NoFollowFile.h"
+#include "PlatformQuirks.h"
 
 #include <QDir>
 
@@ -39,7 +39,7 @@ bool LogFile::write(const QByteArray &line)
 
 bool LogFile::open()
 {
-    return !m_folder.isEmpty() && QDir().mkpath(m_folder) && NoFollowFile::openAppend(m_file, currentPath());
+    return !m_folder.isEmpty() && QDir().mkpath(m_folder) && PlatformQuirks::openAppendNoFollow(m_file, currentPath());
 }
 
 bool LogFile::endsInsideLine()

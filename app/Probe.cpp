@@ -2,8 +2,9 @@
 
 #include "ConfigFile.h"
 
+#include "PlatformQuirks.h"
 #include "ProbeReport.h"
-#include "RunningInstance.h"
+#include "VersionPolicy.h"
 #include "hidEnumerate.h"
 
 #include <QFile>
@@ -21,7 +22,7 @@ void Probe::run(const QString &instanceAddress, const QString &configPath, Probe
     config.close();
 
     readConfig(configPath, report);
-    if (RunningInstance::isListening(instanceAddress)) {
+    if (PlatformQuirks::isListening(instanceAddress)) {
         report.wizardRunning = true;
         restore(config, before, report);
         return;
@@ -59,7 +60,7 @@ void Probe::readConfig(const QString &path, ProbeReport &report)
     ProbeReport::Config &config = report.config;
     config = ProbeReport::Config();
     config.path = path;
-    config.needUp4k = QStringLiteral("1.1.104");
+    config.needUp4k = VersionPolicy::NeedUp4kDefault;
     const QFileInfo info(path);
     if (!info.exists())
         return;   // the wizard writes the defaults
@@ -83,10 +84,10 @@ void Probe::readConfig(const QString &path, ProbeReport &report)
     }
     config.state = file.encoding() == ConfigFile::Encoding::Utf16 ? ProbeReport::ConfigState::Utf16
                                                                    : ProbeReport::ConfigState::Ok;
-    config.firmware = settings.value(QStringLiteral("deviceFW_Ver")).toString();
-    config.microcode = settings.value(QStringLiteral("u_Code_Ver")).toString();
-    if (settings.contains(QStringLiteral("needUp4k")))
-        config.needUp4k = settings.value(QStringLiteral("needUp4k")).toString();
+    config.firmware = settings.value(VersionPolicy::FirmwareKey).toString();
+    config.microcode = settings.value(VersionPolicy::MicrocodeKey).toString();
+    if (settings.contains(VersionPolicy::NeedUp4kKey))
+        config.needUp4k = settings.value(VersionPolicy::NeedUp4kKey).toString();
     // Anything but exactly "false" counts as "true", as the wizard repairs it.
-    config.checkOn = settings.value(QStringLiteral("compareStatus")).toString() != QLatin1String("false");
+    config.checkOn = settings.value(VersionPolicy::CompareStatusKey).toString() != QLatin1String("false");
 }

@@ -7,18 +7,20 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QQmlEngine>
 #include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
 WizardServices::WizardServices(const QString &logFolder, bool firstInstance)
     : event(nullptr, firstInstance ? UpgradeEventFilter::Channel::Open : UpgradeEventFilter::Channel::None)
-    , logFolder(logFolder)
+    , m_logFolder(logFolder)
 {
     event.setProgram(process.upgradeProgram());
     io.setUpgradeProgram(process.upgradeProgram());
@@ -30,7 +32,7 @@ void WizardServices::expose(QQmlEngine &engine)
     context->setContextProperty(QStringLiteral("event"), &event);
     context->setContextProperty(QStringLiteral("io"), &io);
     context->setContextProperty(QStringLiteral("process"), &process);
-    context->setContextProperty(QStringLiteral("logFolder"), &logFolder);
+    context->setContextProperty(QStringLiteral("logFolder"), this);
 
     qmlRegisterType<hidEnumerate>("com.velm.HID", 1, 0, "HidSocket");
     QCoreApplication::eventDispatcher()->installNativeEventFilter(&event);
@@ -46,8 +48,8 @@ void WizardServices::expose(QQmlEngine &engine)
         qInfo("config.ini is UTF-16: read, and left as it is");
     else if (file.encoding() == ConfigFile::Encoding::Foreign)
         qWarning("config.ini is in an encoding this program cannot read: left as it is, its values unused");
-    context->setContextProperty(QStringLiteral("FWVer"), config.value(QStringLiteral("deviceFW_Ver")).toString());
-    context->setContextProperty(QStringLiteral("CodeVer"), config.value(QStringLiteral("u_Code_Ver")).toString());
+    context->setContextProperty(QStringLiteral("FWVer"), config.value(VersionPolicy::FirmwareKey).toString());
+    context->setContextProperty(QStringLiteral("CodeVer"), config.value(VersionPolicy::MicrocodeKey).toString());
     VersionPolicy::repairSettings(config);
 }
 
@@ -64,3 +66,14 @@ void WizardServices::afterFirstFrame(QQmlApplicationEngine &engine, std::functio
         QTimer::singleShot(0, window, work);   // once the frame's rendering has returned
     });
 }
+
+bool WizardServices::open() const
+{
+    // From C++: Qt.openUrlExternally would resolve the URL against the page's
+    // qrc: address and lose the file URL's empty host.
+    return !m_logFolder.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(m_logFolder));
+}
+
+// Here rather than with the library's other meta-objects: only programs that use
+// the services link their dependencies (the HID search among them).
+#include "moc_WizardServices.cpp"

@@ -1,10 +1,8 @@
-#include "AppVersion.h"
 #include "Command.h"
 #include "CommandLine.h"
 #include "MessageLog.h"
+#include "PlatformQuirks.h"
 #include "QSingleApplication.h"
-#include "ScreenScale.h"
-#include "WindowRaiser.h"
 #include "WizardServices.h"
 
 #include <QIcon>
@@ -26,7 +24,7 @@ int main(int argc, char *argv[])
         return Command::run(options, argc, argv);
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    ScreenScale::chooseRounding();
+    PlatformQuirks::chooseScaleRounding();
 
     QSingleApplication app(argc, argv);   // hands over and marks itself running when another instance runs
     MessageLog::open(MessageLog::defaultFolder());
@@ -37,7 +35,7 @@ int main(int argc, char *argv[])
 
     QQmlApplicationEngine engine;
     WizardServices services(MessageLog::folder(), !app.isRunning());   // destroyed before the engine
-    AppVersion::apply();
+    PlatformQuirks::applyVersion();
     services.expose(engine);
 
     if (app.isRunning())
@@ -46,6 +44,8 @@ int main(int argc, char *argv[])
     engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
     // Decoding every size of the icon would hold up the first frame.
     WizardServices::afterFirstFrame(engine, [] { QApplication::setWindowIcon(QIcon(QStringLiteral(":Images/app.ico"))); });
-    QObject::connect(&app, &QSingleApplication::activeAP, &app, WindowRaiser(engine));
+    QObject::connect(&app, &QSingleApplication::activeAP, &app, [&engine] {
+        PlatformQuirks::bringToFront(qobject_cast<QWindow *>(engine.rootObjects().value(0)));
+    });
     return QApplication::exec();
 }

@@ -7,9 +7,6 @@
 
 namespace {
 
-const QString kNeedUp4k = QStringLiteral("needUp4k");
-const QString kCompareStatus = QStringLiteral("compareStatus");
-
 // A component as a base-10 integer; text that is no number counts as 0.
 int component(const QString &text)
 {
@@ -75,13 +72,13 @@ int compareVersion(QString a, QString b)
 
 bool repairSettings(QSettings &settings)
 {
-    if (!settings.contains(kNeedUp4k))
-        settings.setValue(kNeedUp4k, QStringLiteral("1.1.104"));
-    if (!settings.contains(kCompareStatus))
-        settings.setValue(kCompareStatus, QStringLiteral("true"));
-    const QString status = settings.value(kCompareStatus).toString();
+    if (!settings.contains(NeedUp4kKey))
+        settings.setValue(NeedUp4kKey, NeedUp4kDefault);
+    if (!settings.contains(CompareStatusKey))
+        settings.setValue(CompareStatusKey, QStringLiteral("true"));
+    const QString status = settings.value(CompareStatusKey).toString();
     if (status != QLatin1String("true") && status != QLatin1String("false")) {
-        settings.setValue(kCompareStatus, QStringLiteral("true"));
+        settings.setValue(CompareStatusKey, QStringLiteral("true"));
         return true;
     }
     return status == QLatin1String("true");
@@ -91,7 +88,7 @@ bool needsMicrocodeUpgrade(QSettings &settings, const QString &upVer)
 {
     if (!repairSettings(settings))
         return false;
-    const QString needed = settings.value(kNeedUp4k).toString();
+    const QString needed = settings.value(NeedUp4kKey).toString();
     QString version = upVer;
     version.remove(QLatin1Char('V'), Qt::CaseSensitive);
     return compareVersion(version, needed) != 0;

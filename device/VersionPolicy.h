@@ -15,6 +15,13 @@ class QSettings;
 // Nothing here ever deletes a key or rewrites a key that holds a valid value.
 namespace VersionPolicy {
 
+// The keys, and the "needUp4k" written where it is absent.
+constexpr QLatin1String FirmwareKey("deviceFW_Ver");
+constexpr QLatin1String MicrocodeKey("u_Code_Ver");
+constexpr QLatin1String NeedUp4kKey("needUp4k");
+constexpr QLatin1String CompareStatusKey("compareStatus");
+constexpr QLatin1String NeedUp4kDefault("1.1.104");
+
 // The settings file: HostSystem::programFolder() + "/config.ini".
 QString settingsPath();
 

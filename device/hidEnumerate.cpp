@@ -244,8 +244,8 @@ void hidEnumerate::checkVersions()
     if (VersionPolicy::needsMicrocodeUpgrade(settings, upVer))
         ucodeFlag = true;
     m_policy = QStringLiteral("config.ini needUp4k \"%1\", compareStatus \"%2\"")
-                   .arg(settings.value(QStringLiteral("needUp4k")).toString(),
-                        settings.value(QStringLiteral("compareStatus")).toString());
+                   .arg(settings.value(VersionPolicy::NeedUp4kKey).toString(),
+                        settings.value(VersionPolicy::CompareStatusKey).toString());
 }
 
 void hidEnumerate::logSearch()

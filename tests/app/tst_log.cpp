@@ -79,15 +79,6 @@ private slots:
         QVERIFY(!QFile::exists(dir.path() + QStringLiteral("/logs/upvane.3.log")));
     }
 
-    void unwritableFolderOnlyDropsLines()
-    {
-        QTemporaryDir dir;
-        QVERIFY(TextFiles::write(dir.path() + QStringLiteral("/logs"), QByteArray()));   // a file where the folder should be
-        LogFile log(dir.path() + QStringLiteral("/logs"));
-        QVERIFY(!log.write("one\n"));
-        QVERIFY(!log.write("two\n"));
-    }
-
     // What the folder holds before two processes' lines; what a write meets:
     // the file size limit (RLIMIT_FSIZE, as a full disk cuts a write short).
     void recovery_data()

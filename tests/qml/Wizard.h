@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppVersion.h"
+#include "PlatformQuirks.h"
 #include "TestWorld.h"
 #include "TextFiles.h"
 #include "WizardPlaces.h"
@@ -36,7 +36,7 @@ inline bool furnishForWizard(const TestWorld &world)
             return 1; \
         QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software); \
         QApplication app(argc, argv); \
-        AppVersion::apply(); \
+        PlatformQuirks::applyVersion(); \
         TestClass test; \
         return world.isValid() ? QTest::qExec(&test, argc, argv) : 1; \
     }

@@ -1,8 +1,0 @@
-#include "AppVersion.h"
-
-#include <QCoreApplication>
-
-void AppVersion::apply()
-{
-    QCoreApplication::setApplicationVersion(QStringLiteral(UPVANE_VERSION));
-}

@@ -1,6 +1,0 @@
-#include "AppVersion.h"
-
-void AppVersion::apply()
-{
-    // QCoreApplication::applicationVersion() comes from the VERSIONINFO record.
-}
