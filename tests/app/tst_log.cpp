@@ -1,6 +1,5 @@
-// The log file: its lines, its rotation, the handler in this process, and the
-// real program carrying on without it (the real program writing it: tst_probe).
-#include "TestWorld.h"
+// The log file: its lines, its rotation, the handler in this process (the real
+// program writing it: tst_probe; carrying on without it: tst_singleinstance).
 #include "TextFiles.h"
 #include "LogFile.h"
 #include "LogLine.h"
@@ -115,23 +114,18 @@ private slots:
         QCOMPARE(TextFiles::contents(log.currentPath()), after);
     }
 
-    void neverThroughALink_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("the log") << "upvane.log";
-        QTest::newRow("a rotation") << "upvane.1.log";
-    }
     void neverThroughALink()
     {
-        QFETCH(QString, name);
-        QTemporaryDir dir;
-        const QString target = dir.filePath(QStringLiteral("target"));
-        QVERIFY(TextFiles::write(target, QByteArray("kept\n")));
-        QVERIFY(QFile::link(target, dir.filePath(name)));
-        LogFile log(dir.path(), 8, 2);
-        for (int i = 0; i < 4; ++i)
-            log.write("line\n");
-        QCOMPARE(TextFiles::contents(target), QByteArray("kept\n"));
+        for (const QString name : {"upvane.log", "upvane.1.log"}) {   // the log, a rotation
+            QTemporaryDir dir;
+            const QString target = dir.filePath(QStringLiteral("target"));
+            QVERIFY(TextFiles::write(target, QByteArray("kept\n")));
+            QVERIFY(QFile::link(target, dir.filePath(name)));
+            LogFile log(dir.path(), 8, 2);
+            for (int i = 0; i < 4; ++i)
+                log.write("line\n");
+            QCOMPARE(TextFiles::contents(target), QByteArray("kept\n"));
+        }
     }
 
     void handlerWritesAndPassesOn()
@@ -154,24 +148,6 @@ private slots:
         QVERIFY(lines[1].endsWith(QLatin1String(" info after")));
         QVERIFY(lines[2].endsWith(QLatin1String(" info quiet info")));
         QCOMPARE(passedOn, (QStringList{"before the folder is known", "after", "loud warning"}));
-    }
-
-    void programRunsWithoutItsLog()
-    {
-        TestWorld env;
-        QVERIFY(env.installProgram());
-        QVERIFY(QDir().mkpath(env.appDataDir()));
-        QVERIFY(TextFiles::write(env.appDataDir() + QStringLiteral("/logs"), QByteArray()));
-        QProcess wizard;
-        env.prepare(wizard);
-        wizard.setProcessChannelMode(QProcess::MergedChannels);
-        wizard.start();
-        // The lines still reach standard error, and the wizard goes on.
-        QString output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromLocal8Bit(wizard.readAll())).contains(QLatin1String("page: start")), 30000);
-        QCOMPARE(wizard.state(), QProcess::Running);
-        wizard.kill();
-        wizard.waitForFinished();
     }
 };
 

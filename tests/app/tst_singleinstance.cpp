@@ -1,5 +1,6 @@
 // The single-instance guard, seen from real processes of the real program.
 #include "TestWorld.h"
+#include "TextFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,7 +41,8 @@ class tst_SingleInstance : public QObject
 private slots:
     // Later starts in quick succession each hand their last argument (its first
     // word) over, once each. A socket file left under the server's name must not
-    // stop the first instance from listening.
+    // stop the first instance from listening, nor a log it cannot write from
+    // running: its lines still reach standard error.
     void laterStartsHandOver()
     {
         TestWorld env;
@@ -48,6 +50,8 @@ private slots:
         QFile stale(env.serverSocket());
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.close();
+        QVERIFY(QDir().mkpath(env.appDataDir()));
+        QVERIFY(TextFiles::write(env.appDataDir() + QStringLiteral("/logs"), QByteArray()));   // a file where the folder goes
         QProcess first;
         env.prepare(first);
         first.setProcessChannelMode(QProcess::MergedChannels);
