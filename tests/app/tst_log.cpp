@@ -135,18 +135,16 @@ private slots:
         qWarning("before the folder is known");
         QTemporaryDir dir;
         MessageLog::open(dir.path());
-        QCOMPARE(MessageLog::folder(), dir.path());
         qInfo("after");
         MessageLog::setQuiet(true);
         qInfo("quiet info");
         qWarning("loud warning");
         MessageLog::setQuiet(false);
 
-        const QStringList lines = TextFiles::lines(dir.path() + QStringLiteral("/upvane.log"));
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines[0].endsWith(QLatin1String(" warning before the folder is known")));
-        QVERIFY(lines[1].endsWith(QLatin1String(" info after")));
-        QVERIFY(lines[2].endsWith(QLatin1String(" info quiet info")));
+        QStringList written;   // past the time and the process id
+        for (const QString &line : TextFiles::lines(dir.path() + QStringLiteral("/upvane.log")))
+            written << line.section(QLatin1Char(' '), 2);
+        QCOMPARE(written, (QStringList{"warning before the folder is known", "info after", "info quiet info", "warning loud warning"}));
         QCOMPARE(passedOn, (QStringList{"before the folder is known", "after", "loud warning"}));
     }
 };
