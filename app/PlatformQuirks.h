@@ -34,8 +34,10 @@ void bringToFront(QWindow *window);
 
 // Whether a wizard instance listens at the single-instance address `address`
 // (UserLocalServer::address), asked without connecting: a connection would make
-// it log a hand-over and raise its window. A socket file left behind by a
-// program that died does not count. False when it cannot be told: never fails.
+// it log a hand-over and raise its window. Linux: the socket file is there and a
+// socket bound in its private folder listens (the kernel's list), so a file left
+// behind by a program that died does not count. Windows: a pipe of that name
+// exists. False when it cannot be told: never fails.
 bool isListening(const QString &address);
 
 // Opens `path` for reading and appending into `file`, creating it (readable by
