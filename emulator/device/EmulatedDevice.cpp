@@ -18,6 +18,15 @@ const unsigned char kProbe[] = {0x01, 0x46, 0x55, 0xFF, 0x45, 0x4E, 0x2D};
 const unsigned char kInformationRequest[] = {0x92, 0x46, 0x55, 0x90, 0x00, 0x44, 0x49, 0xB8};
 const unsigned char kCommandA0[] = {0xA2, 0x46, 0x55, 0xA0, 0x00, 0x43, 0x54, 0xD2};
 
+// Low 8 bits of the sum of bytes 1 .. n-1 of `bytes`.
+unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n)
+{
+    unsigned sum = 0;
+    for (size_t i = 1; i < n && i < bytes.size(); ++i)
+        sum += bytes[i];
+    return static_cast<unsigned char>(sum & 0xFF);
+}
+
 bool startsWith(const unsigned char *data, size_t length, const unsigned char *packet, size_t size)
 {
     return length >= size && std::memcmp(data, packet, size) == 0;
@@ -80,23 +89,24 @@ std::optional<std::wstring> wideText(const std::string &text)
 
 }
 
-unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n)
+std::string reportLine(long device, const std::string &path, bool send, const unsigned char *bytes,
+                       size_t length, int result, const unsigned char *reply)
 {
-    unsigned sum = 0;
-    for (size_t i = 1; i < n && i < bytes.size(); ++i)
-        sum += bytes[i];
-    return static_cast<unsigned char>(sum & 0xFF);
-}
-
-std::string hex(const unsigned char *bytes, size_t length)
-{
-    std::string text;
+    std::string line = "device " + std::to_string(device) + ' ' + (path.empty() ? "-" : path)
+        + (send ? " send" : " get") + " length " + std::to_string(length) + " result " + std::to_string(result) + ':';
     char digits[4];
     for (size_t i = 0; i < length; ++i) {
-        std::snprintf(digits, sizeof digits, i ? " %02x" : "%02x", bytes[i]);
-        text += digits;
+        std::snprintf(digits, sizeof digits, " %02x", bytes[i]);
+        line += digits;
     }
-    return text;
+    if (reply && result > 0) {
+        line += " ->";
+        for (size_t i = 0; i < static_cast<size_t>(result); ++i) {
+            std::snprintf(digits, sizeof digits, " %02x", reply[i]);
+            line += digits;
+        }
+    }
+    return line;
 }
 
 namespace {

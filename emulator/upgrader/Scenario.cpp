@@ -143,13 +143,9 @@ std::vector<std::pair<std::string, std::string>> Scenario::presets()
     return {
         {"normal", "pause:300 3 flash pause:300 1"},
         {"hollow", "pause:300 3 pause:300 1"},
-        {"fail0", "pause:300 0"},
         {"fail2", "pause:300 3 pause:300 2"},
-        {"silent", "hang"},
         {"quiet", "exit"},
-        {"burst", "pause:300 3 4+1"},
         {"crash", "pause:300 3 crash"},
-        {"orphan", "child pause:1000 3 pause:300 1"},
     };
 }
 

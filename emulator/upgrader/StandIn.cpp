@@ -40,8 +40,10 @@ void recordStart(const Record &record, const StandIn::Launch &launch, std::int32
     for (const std::string &argument : launch.arguments)
         record.line("argument", argument);
     record.line("folder", launch.folder);
-    record.line("stdout", launch.output);
-    record.line("stderr", launch.errors);
+    if (!launch.output.empty()) {
+        record.line("stdout", launch.output);
+        record.line("stderr", launch.errors);
+    }
     record.line("handle", std::to_string(handle));
     record.line("scenario", scenario);
 }
