@@ -226,26 +226,6 @@ private slots:
         verifyInitExitPairing();
     }
 
-    void opendev()
-    {
-        // devices that take every report stand ahead of the RT48PX
-        for (const char *keys : {"kind=mute", "kind=foreign", ""})
-            addDevice(keys);
-        hidEnumerate hid;
-        QVERIFY(!hid.opendev());   // before any search: nothing opened, nothing sent
-        QVERIFY(!hid.checkdev());
-        QVERIFY(FakeHid::calls("hid_open_path").empty());
-        hid.enumerate();
-        FakeHid::clearTranscript();
-        QVERIFY(hid.opendev());
-        // the device the search accepted and kept open, and only it, identifies again
-        QVERIFY(FakeHid::calls("hid_open_path").empty());
-        QCOMPARE(devices("hid_send_feature_report"), (QVector<int>{2, 2, 2}));
-        QVERIFY(hid.send0XA0());
-        QCOMPARE(FakeHid::device(1).commandsReceived(), 0);
-        QCOMPARE(FakeHid::device(2).commandsReceived(), 1);
-    }
-
     // What the switch did between the search and the page's command (0xA0 after
     // opendev, 0xFF, or 0 for checkdev before the firmware program): the command
     // reaches the RT48PX attached now, and no other device.

@@ -68,10 +68,13 @@ private slots:
 
     void opendevAndCommands()
     {
+        int before = reports().size();
         hidEnumerate hid;
         QVERIFY(!hid.opendev());   // no search has accepted a device yet
+        QVERIFY(!hid.checkdev());
+        QCOMPARE(reports().size(), before);
         hid.enumerate();
-        int before = reports().size();
+        before = reports().size();
         QVERIFY(hid.opendev());
         QVERIFY(hid.send0XA0());
         QCOMPARE(reports(before), (kOpenProbe + QStringList{"/dev/hidraw1 send a2 8 8"}));
