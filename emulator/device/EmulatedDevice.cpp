@@ -18,6 +18,15 @@ const unsigned char kProbe[] = {0x01, 0x46, 0x55, 0xFF, 0x45, 0x4E, 0x2D};
 const unsigned char kInformationRequest[] = {0x92, 0x46, 0x55, 0x90, 0x00, 0x44, 0x49, 0xB8};
 const unsigned char kCommandA0[] = {0xA2, 0x46, 0x55, 0xA0, 0x00, 0x43, 0x54, 0xD2};
 
+// Low 8 bits of the sum of bytes 1 .. n-1 of `bytes`.
+unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n)
+{
+    unsigned sum = 0;
+    for (size_t i = 1; i < n && i < bytes.size(); ++i)
+        sum += bytes[i];
+    return static_cast<unsigned char>(sum & 0xFF);
+}
+
 bool startsWith(const unsigned char *data, size_t length, const unsigned char *packet, size_t size)
 {
     return length >= size && std::memcmp(data, packet, size) == 0;
@@ -62,13 +71,16 @@ const std::pair<const char *, Fault> kFaults[] = {
     {"wrong-signature", Fault::WrongSignature}, {"bad-status", Fault::BadStatus},
     {"zero-ready", Fault::ZeroReady}};
 
-bool parseNumber(const std::string &text, int base, long max, long &value)
+// `text` as a number in `base` from 0 to `max` into `value`; false for anything else.
+template <typename Number>
+bool parseNumber(const std::string &text, int base, long max, Number &value)
 {
-    if (text.empty())
-        return false;
     char *end = nullptr;
-    value = std::strtol(text.c_str(), &end, base);
-    return *end == '\0' && value >= 0 && value <= max;
+    const long parsed = std::strtol(text.c_str(), &end, base);
+    if (text.empty() || *end != '\0' || parsed < 0 || parsed > max)
+        return false;
+    value = static_cast<Number>(parsed);
+    return true;
 }
 
 std::optional<std::wstring> wideText(const std::string &text)
@@ -80,89 +92,53 @@ std::optional<std::wstring> wideText(const std::string &text)
 
 }
 
-unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n)
+std::string reportLine(long device, const std::string &path, bool send, const unsigned char *bytes,
+                       size_t length, int result, const unsigned char *reply)
 {
-    unsigned sum = 0;
-    for (size_t i = 1; i < n && i < bytes.size(); ++i)
-        sum += bytes[i];
-    return static_cast<unsigned char>(sum & 0xFF);
-}
-
-std::string hex(const unsigned char *bytes, size_t length)
-{
-    std::string text;
+    std::string line = "device " + std::to_string(device) + ' ' + (path.empty() ? "-" : path)
+        + (send ? " send" : " get") + " length " + std::to_string(length) + " result " + std::to_string(result) + ':';
     char digits[4];
-    for (size_t i = 0; i < length; ++i) {
-        std::snprintf(digits, sizeof digits, i ? " %02x" : "%02x", bytes[i]);
-        text += digits;
+    const size_t replied = reply && result > 0 ? static_cast<size_t>(result) : 0;
+    for (size_t i = 0; i < length + replied; ++i) {
+        std::snprintf(digits, sizeof digits, " %02x", i < length ? bytes[i] : reply[i - length]);
+        line += (i == length ? " ->" : "") + std::string(digits);
     }
-    return text;
+    return line;
 }
 
 namespace {
 
-enum class Pair { Taken, BadValue, UnknownKey };
+using KeyValue = bool (*)(const std::string &, DeviceConfig &);
+using Microseconds = std::chrono::microseconds;
 
-bool setId(const std::string &value, unsigned short &id)
-{
-    long number = 0;
-    if (!parseNumber(value, 16, 0xFFFF, number))
-        return false;
-    id = static_cast<unsigned short>(number);
-    return true;
-}
-
-bool setDelay(const std::string &value, long max, long unitMicroseconds, std::chrono::microseconds &delay)
-{
-    long number = 0;
-    if (!parseNumber(value, 10, max, number))
-        return false;
-    delay = std::chrono::microseconds(number * unitMicroseconds);
-    return true;
-}
-
-Pair applyPair(const std::string &key, const std::string &value, DeviceConfig &config)
-{
-    bool ok = true;
-    long number = 0;
-    if (key == "kind") {
-        ok = lookUp(kKinds, value, config.kind);
-    } else if (key == "path") {
-        config.path = value;
-    } else if (key == "vid") {
-        ok = setId(value, config.vendorId);
-    } else if (key == "pid") {
-        ok = setId(value, config.productId);
-    } else if (key == "release") {
-        ok = setId(value, config.releaseNumber);
-    } else if (key == "interface") {
-        ok = parseNumber(value, 10, 255, number);
-        config.interfaceNumber = static_cast<int>(number);
-    } else if (key == "manufacturer") {
-        config.manufacturer = wideText(value);
-    } else if (key == "product") {
-        config.product = wideText(value);
-    } else if (key == "serial") {
-        config.serial = wideText(value);
-    } else if (key == "firmware" || key == "microcode") {
-        ok = value.size() == 7;
-        (key == "firmware" ? config.firmware : config.microcode) = value;
-    } else if (key == "open") {
-        ok = value == "fails" || value == "ok";
-        config.openFails = value == "fails";
-    } else if (key == "fail") {
-        const size_t colon = value.find(':');
-        ok = lookUp(kSteps, value.substr(0, colon), config.failStep)
-            && (colon == std::string::npos || lookUp(kFaults, value.substr(colon + 1), config.fault));
-    } else if (key == "delay-us") {
-        ok = setDelay(value, 60000000, 1, config.delay);
-    } else if (key == "delay-ms") {
-        ok = setDelay(value, 60000, 1000, config.delay);
-    } else {
-        return Pair::UnknownKey;
-    }
-    return ok ? Pair::Taken : Pair::BadValue;
-}
+// The device keys and how each takes its value; false for a bad value.
+const std::pair<const char *, KeyValue> kKeys[] = {
+    {"kind", [](const std::string &v, DeviceConfig &c) { return lookUp(kKinds, v, c.kind); }},
+    {"path", [](const std::string &v, DeviceConfig &c) { return c.path = v, true; }},
+    {"vid", [](const std::string &v, DeviceConfig &c) { return parseNumber(v, 16, 0xFFFF, c.vendorId); }},
+    {"pid", [](const std::string &v, DeviceConfig &c) { return parseNumber(v, 16, 0xFFFF, c.productId); }},
+    {"release", [](const std::string &v, DeviceConfig &c) { return parseNumber(v, 16, 0xFFFF, c.releaseNumber); }},
+    {"interface", [](const std::string &v, DeviceConfig &c) { return parseNumber(v, 10, 255, c.interfaceNumber); }},
+    {"manufacturer", [](const std::string &v, DeviceConfig &c) { return c.manufacturer = wideText(v), true; }},
+    {"product", [](const std::string &v, DeviceConfig &c) { return c.product = wideText(v), true; }},
+    {"serial", [](const std::string &v, DeviceConfig &c) { return c.serial = wideText(v), true; }},
+    {"firmware", [](const std::string &v, DeviceConfig &c) { return c.firmware = v, v.size() == 7; }},
+    {"microcode", [](const std::string &v, DeviceConfig &c) { return c.microcode = v, v.size() == 7; }},
+    {"open", [](const std::string &v, DeviceConfig &c) { return c.openFails = v == "fails", c.openFails || v == "ok"; }},
+    {"fail", [](const std::string &v, DeviceConfig &c) {
+         const size_t colon = v.find(':');
+         return lookUp(kSteps, v.substr(0, colon), c.failStep)
+             && (colon == std::string::npos || lookUp(kFaults, v.substr(colon + 1), c.fault));
+     }},
+    {"delay-us", [](const std::string &v, DeviceConfig &c) {
+         long us = 0;
+         return parseNumber(v, 10, 60000000, us) && (c.delay = Microseconds(us), true);
+     }},
+    {"delay-ms", [](const std::string &v, DeviceConfig &c) {
+         long ms = 0;
+         return parseNumber(v, 10, 60000, ms) && (c.delay = Microseconds(ms * 1000), true);
+     }},
+};
 
 }
 
@@ -174,18 +150,17 @@ bool parseDeviceKeys(const std::string &keys, DeviceConfig &config, std::string 
     std::string word;
     while (words >> word) {
         const size_t eq = word.find('=');
+        KeyValue apply = nullptr;
         if (eq == std::string::npos) {
             error = "expected key=value: " + word;
             return false;
         }
-        switch (applyPair(word.substr(0, eq), word.substr(eq + 1), config)) {
-        case Pair::Taken:
-            break;
-        case Pair::BadValue:
-            error = "bad value: " + word;
-            return false;
-        case Pair::UnknownKey:
+        if (!lookUp(kKeys, word.substr(0, eq), apply)) {
             error = "unknown key: " + word.substr(0, eq);
+            return false;
+        }
+        if (!apply(word.substr(eq + 1), config)) {
+            error = "bad value: " + word;
             return false;
         }
     }

@@ -106,13 +106,12 @@ public:
     // Forgets the exchange in progress (as after being plugged in again).
     void reset();
 
-    // The reports this device answers with, complete and unchanged by faults.
+private:
+    // The reports this device answers with.
     std::vector<unsigned char> probeReply() const;
     std::vector<unsigned char> statusReport() const;
     std::vector<unsigned char> informationReport() const;
     static std::vector<unsigned char> confirmation();
-
-private:
     bool faultAt(Step step) const { return m_config.failStep == step; }
     int scripted(unsigned char *data, size_t length);
     int answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length);
@@ -127,10 +126,10 @@ private:
     mutable std::chrono::nanoseconds m_waited{0};
 };
 
-// Low 8 bits of the sum of bytes 1 .. n-1 of `bytes`.
-unsigned char checksum(const std::vector<unsigned char> &bytes, size_t n);
-
-// "01 46 55" style lower-case hex of `bytes`.
-std::string hex(const unsigned char *bytes, size_t length);
+// A feature report as both transcripts write it, in lower-case hex:
+// "device I PATH send|get length L result R: HEX[ -> HEX of the R bytes returned]"
+// (`reply` null for a send; PATH "-" for an empty one).
+std::string reportLine(long device, const std::string &path, bool send, const unsigned char *bytes,
+                       size_t length, int result, const unsigned char *reply);
 
 }

@@ -56,11 +56,10 @@ std::string defaultPath(int index);
 // Configures from texts, as the DLL does from its environment variables:
 //   devices     devices separated by ";", each in device keys (Rt48px::parseDeviceKeys)
 //   transcript  a file every later call is appended to, one line each
-//               (FakeHidTranscript.h); empty: none
-//   control     a file of lines "unplug [I]", "plug [I]", "replug [I]", "set [I]
-//               KEYS" (device I, or all without I; set applies device keys such
-//               as firmware=V1R1107), read at every hid_enumerate from where the
-//               last read stopped; empty: none
+//               (README.md); empty: none
+//   control     a file of lines "set [I] KEYS" (device keys such as
+//               firmware=V1R1107 for device I, or all without I), read at every
+//               hid_enumerate from where the last read stopped; empty: none
 // Adds the devices after those already there. Returns false with `error` set
 // when a device text does not parse; the devices before it are added.
 bool configure(const std::string &devices, const std::string &transcript, const std::string &control,

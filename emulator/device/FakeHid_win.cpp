@@ -5,7 +5,6 @@
 #include <hidapi_winapi.h>
 
 #include <cstdio>
-#include <cstring>
 
 std::string FakeHid::defaultPath(int index)
 {
@@ -18,12 +17,5 @@ std::string FakeHid::defaultPath(int index)
     return path;
 }
 
-extern "C" int HID_API_EXPORT_CALL hid_winapi_get_container_id(hid_device *, GUID *container_id)
-{
-    // Emulated devices have no container: an all-zero id, as for a device the
-    // system could not place.
-    if (!container_id)
-        return -1;
-    std::memset(container_id, 0, sizeof *container_id);
-    return 0;
-}
+// Emulated devices have no container: the call fails, as for a device the system could not place.
+extern "C" int HID_API_EXPORT_CALL hid_winapi_get_container_id(hid_device *, GUID *) { return -1; }

@@ -223,20 +223,6 @@ bool HidrawTestbed::unplug(size_t index, bool keepNode)
     return true;
 }
 
-bool HidrawTestbed::replug(size_t index, std::string &error)
-{
-    if (index == std::string::npos) {
-        for (size_t i = 0; i < m_devices.size(); ++i)
-            unplug(i);
-        return plugAll(error);
-    }
-    if (!unplug(index)) {
-        error = "no such plugged device";
-        return false;
-    }
-    return plug(index, error);
-}
-
 bool HidrawTestbed::setKeys(size_t index, const std::string &keys, std::string &error)
 {
     if (index != std::string::npos && index >= m_devices.size()) {
@@ -312,20 +298,17 @@ long HidrawTestbed::answer(const Node &node, unsigned long request, unsigned cha
     const std::vector<unsigned char> before(data, data + size);
     const bool send = nr == 0x06;
     const int result = send ? emulator.sendFeature(data, size) : emulator.getFeature(data, size);
-    log(node.device, node.devnode, send ? "send" : "get", before.data(), size, result, send ? nullptr : data);
+    log(node.device, node.devnode, before.data(), size, result, send ? nullptr : data);
     error = EPIPE;
     return result;
 }
 
-void HidrawTestbed::log(size_t device, const std::string &devnode, const char *what, const unsigned char *bytes,
-                        size_t length, int result, const unsigned char *reply)
+void HidrawTestbed::log(size_t device, const std::string &devnode, const unsigned char *bytes, size_t length,
+                        int result, const unsigned char *reply)
 {
     if (!m_transcript)
         return;
-    std::fprintf(m_transcript, "device %zu %s %s length %zu result %d: %s", device, devnode.c_str(), what, length,
-                 result, Rt48px::hex(bytes, length).c_str());
-    if (reply && result > 0)
-        std::fprintf(m_transcript, " -> %s", Rt48px::hex(reply, static_cast<size_t>(result)).c_str());
-    std::fputc('\n', m_transcript);
+    std::fputs((Rt48px::reportLine(static_cast<long>(device), devnode, reply == nullptr, bytes, length, result, reply) + '\n').c_str(),
+               m_transcript);
     std::fflush(m_transcript);
 }

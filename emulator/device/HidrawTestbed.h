@@ -45,8 +45,6 @@ public:
     // Device `index` comes back as a NEW hidraw node with a fresh exchange state.
     // Returns false for an unknown or present device, or when umockdev refused.
     bool plug(size_t index, std::string &error);
-    // unplug + plug of one device, or of every device when index == npos.
-    bool replug(size_t index, std::string &error);
 
     // Applies device keys (Rt48px::parseDeviceKeys, e.g. "firmware=V1R1107") to
     // device `index`, or to every device when index == npos; what the device
@@ -75,8 +73,9 @@ private:
     // One hidraw ioctl on a live node with its argument resolved: the result,
     // with `error` the errno that goes with a negative one.
     long answer(const Node &node, unsigned long request, unsigned char *data, size_t size, int &error);
-    void log(size_t device, const std::string &devnode, const char *what, const unsigned char *bytes,
-             size_t length, int result, const unsigned char *reply);
+    // One line of the transcript: a send when `reply` is null.
+    void log(size_t device, const std::string &devnode, const unsigned char *bytes, size_t length, int result,
+             const unsigned char *reply);
 
     UMockdevTestbed *m_testbed = nullptr;
     UMockdevIoctlBase *m_handler = nullptr;

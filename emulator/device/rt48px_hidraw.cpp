@@ -11,66 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-const char kUsage[] = R"(Usage: rt48px-hidraw [OPTION]... -- COMMAND [ARGUMENT]...
+const char kUsage[] = R"(Usage: rt48px-hidraw [--device KEYS]... [--transcript FILE] [--control FIFO] -- COMMAND...
 
-Runs COMMAND with emulated USB HID devices presented as hidraw nodes
-(/dev/hidrawN and their sysfs/udev records) by umockdev, so that the unmodified
-hidapi-hidraw library finds them, opens them and exchanges feature reports with
-them. The emulated RT48PX answers the probe, the select, the information request,
-the 0xA0 command and the 0xFF confirmation; other devices do not. Exits with
-COMMAND's exit code (128 + signal when it was killed), 2 on a usage error.
-
-Needs umockdev-wrapper around it (it restarts itself under umockdev-wrapper when
-started without); COMMAND and its children inherit the preload.
-
-Options:
-  --device KEYS       add a device (repeatable; hidapi lists them in this order).
-                      KEYS: key=value pairs separated by "," or blanks:
-                        kind=rt48px|mute|foreign   (default rt48px)
-                        vid=HEX pid=HEX release=HEX interface=N
-                        manufacturer=TEXT product=TEXT serial=TEXT  ("-": missing)
-                        firmware=7CHARS microcode=7CHARS  (bytes 28-34 / 35-41
-                          of the information report, e.g. 01R0107, V1R1104)
-                        open=fails                 (the node cannot be opened)
-                        fail=STEP[:FAULT]          (that step fails every time)
-                          STEP: probe probe-reply select status
-                                information-request information command confirmation
-                          FAULT: negative (default) short empty wrong-signature
-                                 bad-status zero-ready
-                        delay-ms=N | delay-us=N    (spent in every report)
-  --scenario FILE     read devices from FILE: one "device KEYS" per line, "#"
-                      starts a comment (the devices follow those of --device)
-  --transcript FILE   append one line per report exchanged to FILE:
-                        device I /dev/hidrawN send|get length L result R: HEX [-> HEX]
-  --control FIFO      create FIFO and read commands from it, one per line:
-                        replug [I]   unplug [I]   plug [I]   set [I] KEYS
-                        (I: device index, default every device); a replugged
-                        device comes back as a NEW hidraw node; an unplugged
-                        one loses its node; set applies device keys (e.g.
-                        firmware=V1R1107) from the next report on
-                        linger [I]   unplug, but the /dev node stays behind
-                        (it opens; its ioctls fail with ENODEV)
-                      each command, once applied, writes a line "control
-                      COMMAND: done" (or "failed") to the transcript
-  --help              show this text
-
-Without --device or --scenario one RT48PX with default versions is emulated.
-SIGUSR1 replugs every device. COMMAND sees these environment variables:
-  RT48PX_HIDRAW_CONTROL     the control FIFO (one is always made)
-  RT48PX_HIDRAW_TRANSCRIPT  the transcript file (one is always written)
-  UMOCKDEV_DIR              the testbed (set by umockdev)
-
-Example:
-  rt48px-hidraw --device kind=mute,product=Mouse --device microcode=V1R1103 \
-      -- build/upvane/upvane
+Runs COMMAND (under umockdev-wrapper) with emulated HID devices as hidraw nodes
+for the unmodified hidapi-hidraw; exits with its exit code, 2 on a usage error.
+Device keys, the transcript and the control FIFO's commands: emulator/device/README.md.
 )";
 
 struct Run
@@ -86,36 +39,24 @@ struct Run
     std::FILE *transcript = nullptr;
 };
 
+// One line of the control FIFO: "replug [I]", "unplug [I]", "linger [I]" or "set
+// [I] KEYS", for device I or every device (README.md).
 void command(Run &run, const std::string &line)
 {
-    char verb[16] = {0};
+    std::istringstream words(line);
+    std::string verb, keys, error;
     long index = -1;
-    const int fields = std::sscanf(line.c_str(), "%15s %ld", verb, &index);
-    if (fields < 1)
-        return;
-    const size_t which = index < 0 ? std::string::npos : static_cast<size_t>(index);
-    std::string error;
-    bool ok = true;
-    const std::string name = verb;
-    long setIndex = -1;
-    std::string keys;
-    if (name == "set") {
-        const bool parsed = Rt48px::parseSetArguments(line.substr(line.find("set") + 3), setIndex, keys);
-        ok = parsed && run.testbed->setKeys(setIndex < 0 ? std::string::npos : size_t(setIndex), keys, error);
-        if (!parsed)
-            error = "no device keys";
-    } else if (name == "replug") {
-        ok = run.testbed->replug(which, error);
-    } else if (name == "unplug" || name == "linger") {
+    words >> verb;
+    bool ok = verb == "replug" || verb == "unplug" || verb == "linger";
+    if (verb == "set") {
+        ok = Rt48px::parseSetArguments(line.substr(3), index, keys)
+            && run.testbed->setKeys(index < 0 ? std::string::npos : size_t(index), keys, error);
+    } else if (ok) {
+        words >> index;
         for (size_t i = 0; i < run.testbed->deviceCount(); ++i) {
-            if (which == std::string::npos || which == i)
-                ok = run.testbed->unplug(i, name == "linger") && ok;
+            if (index < 0 || size_t(index) == i)
+                ok = run.testbed->unplug(i, verb == "linger") && (verb != "replug" || run.testbed->plug(i, error)) && ok;
         }
-    } else if (name == "plug") {
-        ok = which == std::string::npos ? run.testbed->plugAll(error) : run.testbed->plug(which, error);
-    } else {
-        error = "unknown command";
-        ok = false;
     }
     if (!ok)
         std::fprintf(stderr, "rt48px-hidraw: %s: failed %s\n", line.c_str(), error.c_str());
@@ -153,12 +94,6 @@ gboolean onTerminate(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
-gboolean onReplugSignal(gpointer data)
-{
-    command(*static_cast<Run *>(data), "replug");
-    return G_SOURCE_CONTINUE;
-}
-
 void onChildExit(GPid pid, gint status, gpointer data)
 {
     Run &run = *static_cast<Run *>(data);
@@ -170,36 +105,6 @@ void onChildExit(GPid pid, gint status, gpointer data)
         run.exitCode = 1;
     g_spawn_close_pid(pid);
     g_main_loop_quit(run.loop);
-}
-
-bool readScenario(const std::string &path, std::vector<Rt48px::DeviceConfig> &devices, std::string &error)
-{
-    std::ifstream file(path);
-    if (!file) {
-        error = "cannot read " + path;
-        return false;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(file, line)) {
-        ++number;
-        line = line.substr(0, line.find('#'));
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos)
-            continue;
-        line = line.substr(start);
-        if (line.compare(0, 7, "device ") != 0 && line != "device") {
-            error = path + ":" + std::to_string(number) + ": expected \"device KEYS\"";
-            return false;
-        }
-        Rt48px::DeviceConfig config;
-        if (!Rt48px::parseDeviceKeys(line.substr(6), config, error)) {
-            error = path + ":" + std::to_string(number) + ": " + error;
-            return false;
-        }
-        devices.push_back(config);
-    }
-    return true;
 }
 
 // Restarts this program under umockdev-wrapper when the preload is missing.
@@ -235,7 +140,6 @@ struct Arguments
 {
     bool help = false;
     std::vector<Rt48px::DeviceConfig> devices;   // --device, in order
-    std::vector<std::string> scenarios;          // --scenario files: their devices follow
     std::string transcriptPath;
     std::string controlPath;
     int command = -1;                            // where COMMAND starts in argv
@@ -260,8 +164,6 @@ bool parseArguments(int argc, char **argv, Arguments &arguments, std::string &er
                 error = std::string("--device ") + argv[i] + ": " + error;
                 return false;
             }
-        } else if (arg == "--scenario" && valued) {
-            arguments.scenarios.push_back(argv[++i]);
         } else if (arg == "--transcript" && valued) {
             arguments.transcriptPath = argv[++i];
         } else if (arg == "--control" && valued) {
@@ -297,15 +199,14 @@ int makeControlFifo(const std::string &path, std::string &error)
 }
 
 // Starts COMMAND with the harness's variables and watches it: its exit ends the
-// main loop, SIGTERM and SIGINT are handed on to it, SIGUSR1 and the control
-// FIFO replug devices.
+// main loop, SIGTERM and SIGINT are handed on to it, the control FIFO
+// replugs devices.
 bool startCommand(char **command, int controlFd, Run &run, std::string &error)
 {
     run.control = g_io_channel_unix_new(controlFd);
     g_io_channel_set_encoding(run.control, nullptr, nullptr);
     g_io_channel_set_flags(run.control, G_IO_FLAG_NONBLOCK, nullptr);
     g_io_add_watch(run.control, G_IO_IN, onControl, &run);
-    g_unix_signal_add(SIGUSR1, onReplugSignal, &run);
 
     g_setenv("RT48PX_HIDRAW_CONTROL", run.controlPath.c_str(), TRUE);
     g_setenv("RT48PX_HIDRAW_TRANSCRIPT", run.transcriptPath.c_str(), TRUE);
@@ -345,10 +246,6 @@ int main(int argc, char **argv)
         return 0;
     }
     std::vector<Rt48px::DeviceConfig> devices = arguments.devices;
-    for (const std::string &scenario : arguments.scenarios) {
-        if (!readScenario(scenario, devices, error))
-            return fail(error);
-    }
     if (devices.empty())
         devices.emplace_back();
     ensureWrapped(argv);

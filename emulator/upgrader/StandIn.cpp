@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <chrono>
 #include <limits>
 #include <thread>
@@ -40,18 +41,12 @@ void recordStart(const Record &record, const StandIn::Launch &launch, std::int32
     for (const std::string &argument : launch.arguments)
         record.line("argument", argument);
     record.line("folder", launch.folder);
-    record.line("stdout", launch.output);
-    record.line("stderr", launch.errors);
+    if (!launch.output.empty()) {
+        record.line("stdout", launch.output);
+        record.line("stderr", launch.errors);
+    }
     record.line("handle", std::to_string(handle));
     record.line("scenario", scenario);
-}
-
-bool fileExists(const std::string &path)
-{
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (file)
-        std::fclose(file);
-    return file != nullptr;
 }
 
 // What a step leaves the play with: nothing when the next step follows, else the
@@ -67,19 +62,13 @@ bool reach(ToolLink &link, const Record &record)
     return false;
 }
 
-// The device keys the copy brings: the micro-code program its micro-code, the
-// firmware program its firmware (the versions of the sample config.ini).
-std::string flashedKeys(const std::string &variant)
-{
-    return variant == "RT48PX_4K" ? "microcode=V1R1104" : "firmware=V1R1107";
-}
-
-// Makes the emulated RT48PX report the versions this copy brings: a line "set
-// KEYS" to the emulator's control channel, the harness's FIFO or the stand-in
-// hidapi library's file, whichever the environment names.
+// Makes the emulated RT48PX report the version this copy brings (the micro-code
+// program its micro-code, the firmware program its firmware: the versions of the
+// sample config.ini): a line "set KEYS" to the emulator's control channel, the
+// harness's FIFO or the stand-in hidapi library's file, whichever the environment names.
 void flash(const StandIn::Launch &launch, const Record &record)
 {
-    const std::string keys = flashedKeys(launch.variant);
+    const std::string keys = launch.variant == "RT48PX_4K" ? "microcode=V1R1104" : "firmware=V1R1107";
     for (const char *name : {"RT48PX_HIDRAW_CONTROL", "RT48PX_FAKEHID_CONTROL"}) {
         const std::optional<std::string> path = launch.environment(name);
         if (!path || path->empty())
@@ -98,29 +87,6 @@ void flash(const StandIn::Launch &launch, const Record &record)
         }
     }
     record.line("flash", "no control channel");
-}
-
-// Hands the steps after "child" to a copy of this program and ends.
-int startChild(const std::string &rest, const StandIn::Launch &launch, const Record &record)
-{
-    const long long pid = SelfProcess::startCopy(launch.arguments, "UPVANE_UPGRADER_SCENARIO_" + launch.variant, rest);
-    record.line("child", std::to_string(pid));
-    return 0;
-}
-
-// Waits without taking any message from the tool: no message loop, no read, so
-// the tool's answers wait, as with a hung program.
-void freeze(int milliseconds, const Record &record)
-{
-    record.line("freezing");
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-// Waits, reachable for the tool, until `path` exists (at most ReplyTimeoutMs).
-void awaitFile(const std::string &path, ToolLink &link)
-{
-    for (int waited = 0; !fileExists(path) && waited < ReplyTimeoutMs; waited += 20)
-        link.idle(20);
 }
 
 // Stays connected and silent until the tool goes away.
@@ -182,19 +148,23 @@ Outcome playStep(const Scenario::Step &step, const StandIn::Launch &launch, Tool
     case Scenario::Step::Crash:
         record.line("crash");
         SelfProcess::crash();
-    case Scenario::Step::Child:
-        return startChild(step.rest, launch, record);
+    case Scenario::Step::Child:   // hands the steps after it to a copy of this program
+        record.line("child", std::to_string(SelfProcess::startCopy(
+                                 launch.arguments, "UPVANE_UPGRADER_SCENARIO_" + launch.variant, step.rest)));
+        return 0;
     case Scenario::Step::Flash:
         flash(launch, record);
         return std::nullopt;
     case Scenario::Step::Pause:
         link.idle(step.milliseconds);
         return std::nullopt;
-    case Scenario::Step::Freeze:
-        freeze(step.milliseconds, record);
+    case Scenario::Step::Freeze:   // no message loop, no read: the tool's answers wait
+        record.line("freezing");
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.milliseconds));
         return std::nullopt;
-    case Scenario::Step::Await:
-        awaitFile(step.rest, link);
+    case Scenario::Step::Await:   // reachable for the tool meanwhile
+        for (int waited = 0; !std::ifstream(step.rest) && waited < ReplyTimeoutMs; waited += 20)
+            link.idle(20);
         return std::nullopt;
     case Scenario::Step::Hang:
         return hang(link, record);

@@ -19,7 +19,7 @@ public:
         std::vector<std::string> arguments;   // without the program itself
         long long processId = 0;
         std::string folder;                   // the working folder
-        std::string output;                   // where standard output goes
+        std::string output;                   // where standard output goes (empty: not recorded)
         std::string errors;                   // where standard error goes
         // The value of an environment variable; nullopt when it is not set.
         std::function<std::optional<std::string>(const std::string &)> environment;

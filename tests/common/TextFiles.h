@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,21 @@ inline QStringList lines(const QString &path)
 {
     const QByteArray bytes = contents(path);
     return QString::fromUtf8(bytes.constData(), bytes.size()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The feature reports of a device transcript (emulator/device/README.md), in
+// order, each as "PATH send|get ID LENGTH RESULT" with ID the report id in hex:
+// "/dev/hidraw1 send a2 8 8". The emulated device refuses a wrong byte (RESULT -1).
+inline QStringList reports(const QString &path)
+{
+    static const QRegularExpression report(QStringLiteral("^device -?\\d+ (\\S+ \\S+) length (\\d+) result (-?\\d+): (\\S+)"));
+    QStringList found;
+    for (const QString &line : lines(path)) {
+        const QRegularExpressionMatch match = report.match(line);
+        if (match.hasMatch())
+            found << QStringList{match.captured(1), match.captured(4), match.captured(2), match.captured(3)}.join(QLatin1Char(' '));
+    }
+    return found;
 }
 
 // The index of the first entry at or after `from` that starts with `prefix`, or -1.

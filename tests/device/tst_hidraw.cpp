@@ -2,6 +2,7 @@
 // the emulated devices are hidraw nodes in a umockdev testbed. The harness's
 // options in CMakeLists.txt give the scenario each test function expects.
 #include "DeviceTest.h"
+#include "TextFiles.h"
 #include "hidEnumerate.h"
 
 #include <QtTest>
@@ -10,34 +11,10 @@ using DeviceTest::messages;
 
 namespace {
 
-// The harness's transcript from now on, each line without the device's reply.
-class Transcript
+// The reports in the harness's transcript after the first `from`.
+QStringList reports(int from = 0)
 {
-public:
-    Transcript()
-    {
-        if (m_file.open(QIODevice::ReadOnly))
-            m_file.seek(m_file.size());
-    }
-    QStringList newLines()
-    {
-        QStringList lines = QString::fromLatin1(m_file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        for (QString &line : lines)
-            line = line.section(QStringLiteral(" -> "), 0, 0);
-        return lines;
-    }
-
-private:
-    QFile m_file{qEnvironmentVariable("RT48PX_HIDRAW_TRANSCRIPT")};
-};
-
-// One transcript line; `hex` ("01 46 55") is padded with zeros to `length` bytes.
-QString line(int device, const char *what, int length, int result, QString hex)
-{
-    while (hex.size() < 3 * length - 1)
-        hex += QStringLiteral(" 00");
-    return QStringLiteral("device %1 /dev/hidraw%1 %2 length %3 result %4: %5")
-        .arg(device).arg(QLatin1String(what)).arg(length).arg(result).arg(hex);
+    return TextFiles::reports(qEnvironmentVariable("RT48PX_HIDRAW_TRANSCRIPT")).mid(from);
 }
 
 // A line to the harness's control FIFO.
@@ -47,17 +24,13 @@ bool control(const QByteArray &command)
     return fifo.open(QIODevice::WriteOnly) && fifo.write(command + '\n') > 0;
 }
 
-const QString kProbe = QStringLiteral("01 46 55 ff 45 4e 2d");
-// the identification: the mouse refuses the probe, the RT48PX takes it
-const QStringList kProbes{line(0, "send", 512, -1, kProbe), line(1, "send", 512, 512, kProbe)};
-// the exchange with the RT48PX after the probe
-const QStringList kExchange{line(1, "get", 33, 33, "81"),
-                            line(1, "send", 29, 29, "82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
-                                                    "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
-                            line(1, "get", 6, 6, "02"), line(1, "send", 8, 8, "92 46 55 90 00 44 49 b8"),
-                            line(1, "get", 80, 80, "12")};
+// The identification: the mouse refuses the probe, the RT48PX takes it, then the
+// exchange with the RT48PX (the device refuses any wrong byte: result -1).
+const QStringList kProbes{"/dev/hidraw0 send 01 512 -1", "/dev/hidraw1 send 01 512 512"};
+const QStringList kExchange{"/dev/hidraw1 get 81 33 33", "/dev/hidraw1 send 82 29 29", "/dev/hidraw1 get 02 6 6",
+                            "/dev/hidraw1 send 92 8 8", "/dev/hidraw1 get 12 80 80"};
 // opendev: the device the search accepted, and only it, identifies again
-const QStringList kOpenProbe = QStringList{line(1, "send", 512, 512, kProbe)} + kExchange;
+const QStringList kOpenProbe = QStringList{"/dev/hidraw1 send 01 512 512"} + kExchange;
 
 }
 
@@ -79,7 +52,7 @@ private slots:
     // scenario: mouse (mute), RT48PX (microcode V1R1103), foreign device
     void identification()
     {
-        Transcript transcript;
+        const int before = reports().size();
         hidEnumerate hid;
         hid.enumerate();
         QCOMPARE(hid.getDevlist().size(), 1);
@@ -90,19 +63,21 @@ private slots:
         QCOMPARE(hid.getFWver(), QStringLiteral("01.0.107"));
         QCOMPARE(hid.getUPver(), QStringLiteral("V1.1.103"));
         QVERIFY(messages.isEmpty());
-        QCOMPARE(transcript.newLines(), kProbes + kExchange);
+        QCOMPARE(reports(before), kProbes + kExchange);
     }
 
     void opendevAndCommands()
     {
-        Transcript transcript;
+        int before = reports().size();
         hidEnumerate hid;
         QVERIFY(!hid.opendev());   // no search has accepted a device yet
+        QCOMPARE(reports().size(), before);
         hid.enumerate();
-        transcript.newLines();
+        before = reports().size();
         QVERIFY(hid.opendev());
         QVERIFY(hid.send0XA0());
-        QCOMPARE(transcript.newLines(), (kOpenProbe + QStringList{line(1, "send", 8, 8, "a2 46 55 a0 00 43 54 d2")}));
+        QCOMPARE(reports(before), (kOpenProbe + QStringList{"/dev/hidraw1 send a2 8 8"}));
+        before = reports().size();
 
         // send0XA0 closed the device: there is nothing left to confirm
         QVERIFY(!hid.send0XFF());
@@ -110,8 +85,7 @@ private slots:
 
         QVERIFY(hid.opendev());
         QVERIFY(hid.send0XFF());
-        QCOMPARE(transcript.newLines(),
-                 (kOpenProbe + QStringList{line(1, "send", 7, 7, kProbe), line(1, "get", 7, 7, "22")}));
+        QCOMPARE(reports(before), (kOpenProbe + QStringList{"/dev/hidraw1 send 01 7 7", "/dev/hidraw1 get 22 7 7"}));
     }
 
     // the same scenario: the RT48PX replugged (a new node) between the search and

@@ -104,7 +104,6 @@ public:
         env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
         return env;
     }
-    QStringList transcript() const { return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/hid.txt"))); }
     // The RT48PX's path as the search logged it ("\\?\hid#vid_f0e1&pid_0048#..."
     // up to its last "#"), or an empty text.
     QString loggedDevicePath() const
@@ -122,26 +121,8 @@ public:
     {
         return TextFiles::lines(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")));
     }
-    // The feature reports that reached the devices, in order: "device I length
-    // L: HEX" for one sent, with the bytes up to the last one that is not zero;
-    // "device I read L: ID" for one asked for.
-    QStringList reports() const
-    {
-        static const QRegularExpression report(
-            QStringLiteral("^device (\\d+) \\S+ (send|get) length (\\d+) result -?\\d+: ([0-9a-f]{2})([0-9a-f ]*)"));
-        QStringList reports;
-        for (const QString &line : transcript()) {
-            const QRegularExpressionMatch match = report.match(line);
-            QString bytes = (match.captured(4) + match.captured(5)).trimmed();
-            while (bytes.endsWith(QLatin1String(" 00")))
-                bytes.chop(3);
-            if (match.captured(2) == QLatin1String("send"))
-                reports << QStringLiteral("device %1 length %2: %3").arg(match.captured(1), match.captured(3), bytes);
-            else if (match.hasMatch())
-                reports << QStringLiteral("device %1 read %2: %3").arg(match.captured(1), match.captured(3), match.captured(4));
-        }
-        return reports;
-    }
+    // The feature reports that reached the devices, in order (TextFiles::reports).
+    QStringList reports() const { return TextFiles::reports(wine.unixPath(kRecords + QStringLiteral("/hid.txt"))); }
 
     WinePrefix wine;
     QProcess process;
@@ -269,19 +250,16 @@ private slots:
         // Windows does with the 512-byte probe buffer) or padded to it (as hidapi
         // does): the probe goes to both devices; only the RT48PX answers it and
         // is sent the module selection and the information request.
-        const QString probe = QStringLiteral("device 1 length 64: 01 46 55 ff 45 4e 2d");
-        const QStringList search{QStringLiteral("device 0 length 64: 01 46 55 ff 45 4e 2d"), QStringLiteral("device 0 read 33: 81"),
-                                 probe, QStringLiteral("device 1 read 33: 81"),
-                                 QStringLiteral("device 1 length 29: 82 46 55 80 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f "
-                                                "20 21 22 23 24 25 26 27 28 29 2a 2b 0f"),
-                                 QStringLiteral("device 1 read 6: 02"), QStringLiteral("device 1 length 8: 92 46 55 90 00 44 49 b8"),
-                                 QStringLiteral("device 1 read 80: 12")};
+        const QString probe = QStringLiteral("/dev/hidraw1 send 01 64 64");
+        const QStringList search{"/dev/hidraw0 send 01 64 64", "/dev/hidraw0 get 81 33 33", probe,
+                                 "/dev/hidraw1 get 81 33 33", "/dev/hidraw1 send 82 29 29", "/dev/hidraw1 get 02 6 6",
+                                 "/dev/hidraw1 send 92 8 8", "/dev/hidraw1 get 12 80 80"};
         // Stages 1 and 3 identify the device the search accepted, and no other,
         // again; stage 1 then sends it the 0xA0 command; stage 2 confirms with the
         // short 0xFF probe (padded) and reads the confirmation before its program starts.
         const QStringList identify = search.mid(2);
-        const QStringList command = identify + QStringList{QStringLiteral("device 1 length 8: a2 46 55 a0 00 43 54 d2")};
-        const QStringList confirmation{probe, QStringLiteral("device 1 read 7: 22")};
+        const QStringList command = identify + QStringList{"/dev/hidraw1 send a2 8 8"};
+        const QStringList confirmation{probe, "/dev/hidraw1 get 22 7 7"};
 
         const QString foreign = QStringLiteral("kind=foreign,vid=f0e0,pid=1234,product=Keyboard,serial=KB-0001");
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
