@@ -26,7 +26,6 @@ private slots:
         QTest::newRow("-?") << QStringList{"-?"} << M::Help << false << "";
         QTest::newRow("-v") << QStringList{"-v"} << M::Version << false << "";
         QTest::newRow("--json alone") << QStringList{"--json"} << M::Invalid << false << "--json goes with --probe";
-        QTest::newRow("--version --json") << QStringList{"--version", "--json"} << M::Invalid << false << "--json goes with --probe";
         QTest::newRow("--probe --version") << QStringList{"--probe", "--version"} << M::Invalid << false
                                            << "--probe and --version do not go together";
         QTest::newRow("stray word") << QStringList{"--probe", "now"} << M::Invalid << false << "unknown option: now";

@@ -1,4 +1,5 @@
-// The single-instance guard, seen from real processes of the real program.
+// The single-instance guard and what the start-up itself sees to, from real
+// processes of the real program.
 #include "TestWorld.h"
 #include "TextFiles.h"
 
@@ -32,6 +33,42 @@ QStringList handedOver(QProcess &first, QString &output)
     return values;
 }
 
+// The real program in a world whose runtime folder is open to others, with a
+// shared temporary folder where its own private one goes.
+class Program : public TestWorld
+{
+public:
+    Program() : own(shared.path() + QStringLiteral("/upvane-") + QString::number(geteuid()))
+    {
+        valid = installProgram() && QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777))
+            && ::chmod(QFile::encodeName(runtimeDir()).constData(), 0777) == 0;
+        env.insert(QStringLiteral("TMPDIR"), shared.path());
+    }
+    ~Program() { first.kill(); first.waitForFinished(); }
+    void start(QProcess &process, const QStringList &arguments = {}) const
+    {
+        prepare(process, arguments);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start();
+    }
+    QString config() const { return programDir() + QStringLiteral("/config.ini"); }
+    QMap<QString, QString> configKeys() const   // as they stand in the file
+    {
+        QMap<QString, QString> keys;
+        for (const QString &line : TextFiles::lines(config()))
+            if (line.indexOf(QLatin1Char('=')) > 0)
+                keys.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).trimmed());
+        return keys;
+    }
+
+    QTemporaryDir shared;
+    const QString own;
+    QProcessEnvironment env = environment();
+    QProcess first;
+    bool valid = false;
+};
+
 }
 
 class tst_SingleInstance : public QObject
@@ -40,92 +77,62 @@ class tst_SingleInstance : public QObject
 
 private slots:
     // Later starts in quick succession each hand their last argument (its first
-    // word) over, once each. A socket file left under the server's name must not
-    // stop the first instance from listening, nor a log it cannot write from
-    // running: its lines still reach standard error.
+    // word) over, once each, and exit; a later one says nothing of a status
+    // channel, for which it has no use. Neither a socket file left under the
+    // server's name, nor a log it cannot write (its lines still reach standard
+    // error), nor a config.ini it cannot write keeps the first from running; a
+    // start writes the defaults into a missing config.ini. Both sockets live in
+    // the program's own folder (0700), the runtime folder being open to others.
     void laterStartsHandOver()
     {
-        TestWorld env;
-        QVERIFY(env.installProgram());
-        QFile stale(env.serverSocket());
+        Program env;
+        QVERIFY(env.valid);
+        QVERIFY(QDir().mkpath(env.own) && ::chmod(QFile::encodeName(env.own).constData(), 0700) == 0);
+        QFile stale(env.own + QStringLiteral("/VELMVELM Upvane"));
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.close();
         QVERIFY(QDir().mkpath(env.appDataDir()));
         QVERIFY(TextFiles::write(env.appDataDir() + QStringLiteral("/logs"), QByteArray()));   // a file where the folder goes
-        QProcess first;
-        env.prepare(first);
-        first.setProcessChannelMode(QProcess::MergedChannels);
-        first.start();
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.serverSocket()), 20000);
+        QVERIFY(QDir().mkpath(env.config()));   // a folder where the file goes
+        env.start(env.first);
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.own + QStringLiteral("/VELMVELM Upvane")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(isSocket(env.own + QStringLiteral("/upvane-status")), 20000);   // made a little later
+        QVERIFY(QDir(env.runtimeDir()).isEmpty());
+        QVERIFY(QDir(env.config()).removeRecursively());
 
         const QList<QStringList> arguments{{}, {"a", "b"}, {"x y"}, {"one"}, {"two"}};
         std::vector<std::unique_ptr<QProcess>> laters;
         for (const QStringList &args : arguments) {
             laters.push_back(std::make_unique<QProcess>());
-            env.prepare(*laters.back(), args);
-            laters.back()->setProcessChannelMode(QProcess::MergedChannels);
-            laters.back()->start();
+            env.start(*laters.back(), args);
         }
         for (const auto &later : laters) {
             QVERIFY(later->waitForFinished(20000));
             QCOMPARE(later->exitCode(), 0);
-            QVERIFY(later->readAll().contains("Have already connected to server."));
+            const QByteArray output = later->readAll();
+            QVERIFY2(output.contains("Have already connected to server.") && !output.contains("Status channel"), output.constData());
         }
         QString output;
-        QTRY_COMPARE_WITH_TIMEOUT(handedOver(first, output), (QStringList{"", "b", "one", "two", "x"}), 10000);
-        QCOMPARE(first.state(), QProcess::Running);
-        first.kill();
-        first.waitForFinished();
+        QTRY_COMPARE_WITH_TIMEOUT(handedOver(env.first, output), (QStringList{"", "b", "one", "two", "x"}), 10000);
+        QCOMPARE(env.first.state(), QProcess::Running);
+        QCOMPARE(env.configKeys(), (QMap<QString, QString>{{"needUp4k", "1.1.104"}, {"compareStatus", "true"}}));
     }
 
-    // Both sockets (the hand-over and the status channel) live only in a folder
-    // of the user's own that no one else may enter: a runtime folder open to
-    // others or unset gives way to one the program makes (0700); where that name
-    // is taken, the program refuses to start and says why.
-    void socketsOnlyInAPrivateFolder_data()
+    // With no runtime folder and the name of its own one taken, the program
+    // refuses to start and says why.
+    void noPrivateFolder()
     {
-        QTest::addColumn<bool>("fallbackTaken");   // else the runtime folder is open to others
-        QTest::newRow("runtime folder open to others") << false;
-        QTest::newRow("runtime folder unset, fallback folder taken") << true;
-    }
-    void socketsOnlyInAPrivateFolder()
-    {
-        QFETCH(bool, fallbackTaken);
-        TestWorld env;
-        QVERIFY(env.installProgram());
-        QTemporaryDir shared;
-        QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777)));
-        const QString own = shared.path() + QStringLiteral("/upvane-") + QString::number(geteuid());
-        QProcessEnvironment processEnv = env.environment();
-        processEnv.insert(QStringLiteral("TMPDIR"), shared.path());
-        if (fallbackTaken) {
-            QVERIFY(QDir().mkdir(own) && ::chmod(QFile::encodeName(own).constData(), 0777) == 0);
-            processEnv.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        } else {
-            QVERIFY(::chmod(QFile::encodeName(env.runtimeDir()).constData(), 0777) == 0);
-        }
-        QProcess first;
-        env.prepare(first);
-        first.setProcessEnvironment(processEnv);
-        first.setProcessChannelMode(QProcess::MergedChannels);
-        first.start();
-        if (fallbackTaken) {
-            QVERIFY(first.waitForFinished(20000));
-            QCOMPARE(first.exitCode(), 1);
-            const QString log = QString::fromLocal8Bit(first.readAll());
-            QVERIFY2(log.contains(QStringLiteral("Upvane cannot start: no private folder for its sockets: %1 is not private").arg(own)),
-                     qPrintable(log));
-            QVERIFY(QDir(own).isEmpty());
-            return;
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(own + QStringLiteral("/VELMVELM Upvane")), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(isSocket(own + QStringLiteral("/upvane-status")), 20000);   // made a little later
-        QCOMPARE(QFileInfo(own).permissions() & 0x0077, 0);
-        QVERIFY(QDir(env.runtimeDir()).isEmpty());
-        for (const char *name : {"VELMVELM Upvane", "upvane-status"})
-            QVERIFY(!QFileInfo::exists(shared.path() + QLatin1Char('/') + QLatin1String(name)));
-        first.kill();
-        first.waitForFinished();
+        Program env;
+        QVERIFY(env.valid);
+        QVERIFY(QDir().mkdir(env.own) && ::chmod(QFile::encodeName(env.own).constData(), 0777) == 0);
+        env.env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        env.start(env.first);
+        QVERIFY(env.first.waitForFinished(20000));
+        QCOMPARE(env.first.exitCode(), 1);
+        const QString log = QString::fromLocal8Bit(env.first.readAll());
+        QVERIFY2(log.contains(QStringLiteral("Upvane cannot start: no private folder for its sockets: %1 is not private").arg(env.own)),
+                 qPrintable(log));
+        QVERIFY(QDir(env.own).isEmpty());
     }
 };
 
