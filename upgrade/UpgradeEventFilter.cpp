@@ -43,17 +43,15 @@ void UpgradeEventFilter::statusArrived(const QByteArray &text, int handle, qint6
 {
     // Every counted byte belongs to the text, a NUL included.
     const QString status = QString::fromUtf8(text.constData(), text.size());
+    // One arg() for all: a "%" of the encoded text must not take the next value.
+    const QString encoded = QString::fromLatin1(text.toPercentEncoding(" "));
     if (!taken) {
         qInfo().noquote() << QStringLiteral("Status \"%1\" from process %2 (handle %3) ignored: not the upgrade program of this stage")
-                                 .arg(QString::fromLatin1(text.toPercentEncoding(" ")))
-                                 .arg(pid)
-                                 .arg(handle);
+                                 .arg(encoded, QString::number(pid), QString::number(handle));
         return;
     }
     qInfo().noquote() << QStringLiteral("Status \"%1\" from upgrade program process %2 (handle %3) taken")
-                             .arg(QString::fromLatin1(text.toPercentEncoding(" ")))
-                             .arg(pid)
-                             .arg(handle);
+                             .arg(encoded, QString::number(pid), QString::number(handle));
     if (StatusCode::isFinal(status))
         m_program->reportFinished();
     m_lastStatus = status;
