@@ -31,22 +31,6 @@ const QRgb kBarTrack = qRgb(0xD5, 0xEB, 0xFF);
 const QRgb kSuccess = qRgb(0x2E, 0xAD, 0x5B);
 const QRgb kFailure = qRgb(0xE5, 0x48, 0x4D);
 
-bool hasProgressBar(const QImage &shot)
-{
-    // The bar is 720 wide and centred (x 140 to 860) somewhere below the title:
-    // look for a row that is track or fill at both ends and in the middle, and
-    // page background just outside it.
-    const auto onBar = [&](int x, int y) {
-        const QRgb p = at(shot, x, y);
-        return near(p, kBarTrack, 8) || near(p, kAccent, 8);
-    };
-    for (int y = 300; y < 560; ++y) {
-        if (onBar(145, y) && onBar(500, y) && onBar(855, y) && !onBar(130, y) && !onBar(870, y))
-            return true;
-    }
-    return false;
-}
-
 bool hasCheckBoxText(const QImage &shot)
 {
     for (int y = 662; y < 680; ++y) {
@@ -143,7 +127,7 @@ WizardWalker::Page WizardWalker::page(const QImage &shot)
         return Page::Success;
     if (near(at(shot, 456, 274), kFailure))
         return Page::Failure;
-    if (hasProgressBar(shot))
+    if (barPercent(shot) >= 0)
         return Page::Progress;
     if (highlightedStage(shot) != 0)
         return Page::Device;
@@ -173,18 +157,25 @@ int WizardWalker::highlightedStage(const QImage &shot)
     return 0;
 }
 
-QString WizardWalker::pageName(Page page)
+int WizardWalker::barPercent(const QImage &shot)
 {
-    switch (page) {
-    case Page::Start: return QStringLiteral("start");
-    case Page::Information: return QStringLiteral("information");
-    case Page::Device: return QStringLiteral("device");
-    case Page::Progress: return QStringLiteral("progress");
-    case Page::Success: return QStringLiteral("success");
-    case Page::Failure: return QStringLiteral("failure");
-    case Page::Unknown: break;
+    // The bar is 720 wide and centred (x 140 to 860) somewhere below the title:
+    // a row that is track or fill at both ends and in the middle, and page
+    // background just outside it. Its fill ends where the last fill pixel of its
+    // middle row (it is 10 high, its ends round) is.
+    const auto onBar = [&](int x, int y) {
+        const QRgb p = at(shot, x, y);
+        return near(p, kBarTrack, 8) || near(p, kAccent, 8);
+    };
+    for (int y = 300; y < 560; ++y) {
+        if (!onBar(145, y) || !onBar(500, y) || !onBar(855, y) || onBar(130, y) || onBar(870, y))
+            continue;
+        int end = 139;
+        for (int x = 140; x < 860; ++x)
+            end = near(at(shot, x, y + 4), kAccent, 8) ? x : end;
+        return qRound((end - 139) / 7.2);
     }
-    return QStringLiteral("unknown");
+    return -1;
 }
 
 bool WizardWalker::waitFor(const std::function<bool(const QImage &)> &condition, int timeoutMs, QImage *last) const
@@ -208,6 +199,13 @@ bool WizardWalker::waitForPage(Page wanted, int timeoutMs, QImage *last) const
     return waitFor([wanted](const QImage &shot) { return page(shot) == wanted; }, timeoutMs, last);
 }
 
+WizardWalker::Visit WizardWalker::visit(const QImage &shot)
+{
+    const Page now = page(shot);
+    const bool staged = now == Page::Device || now == Page::Progress || now == Page::Failure;
+    return Visit{now, staged ? highlightedStage(shot) : 0, shot};
+}
+
 QStringList WizardWalker::labels(const QVector<Visit> &visits)
 {
     QStringList list;
@@ -218,7 +216,8 @@ QStringList WizardWalker::labels(const QVector<Visit> &visits)
 
 QString WizardWalker::Visit::label() const
 {
-    const QString name = pageName(page);
+    static const char *const names[] = {"unknown", "start", "information", "device", "progress", "success", "failure"};
+    const QString name = QLatin1String(names[int(page)]);
     return stage ? QStringLiteral("%1-stage%2").arg(name).arg(stage) : name;
 }
 
@@ -287,20 +286,11 @@ void carryOut(const WizardWalker &walker, Action action, Page now, bool keys)
     }
 }
 
-// The stage a visit to `now` is told apart by: the highlighted step indicator on
-// the pages that show one, else 0.
-int visitStage(Page now, const QImage &shot)
-{
-    if (now == Page::Start || now == Page::Information || now == Page::Success)
-        return 0;
-    return WizardWalker::highlightedStage(shot);
-}
-
 // Whether the wizard shows a known page other than the last visit's (a page
 // counts again when its stage changes).
-bool isNewVisit(const QVector<WizardWalker::Visit> &visits, Page now, int stage)
+bool isNewVisit(const QVector<WizardWalker::Visit> &visits, const WizardWalker::Visit &now)
 {
-    return now != Page::Unknown && (visits.isEmpty() || visits.last().page != now || visits.last().stage != stage);
+    return now.page != Page::Unknown && (visits.isEmpty() || visits.last().label() != now.label());
 }
 
 // Adds `visit` to `visits`, saved as NN-<label>.png in `shotsDir` when that is set.
@@ -326,15 +316,16 @@ QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) cons
     bool restarted = false;
     while (!deadline.hasExpired()) {
         const QImage shot = grab();
-        const Page now = page(shot);
-        const int stage = visitStage(now, shot);
-        if (isNewVisit(visits, now, stage)) {
+        const Visit now = visit(shot);
+        if (options.until && options.until(shot))
+            return visits;
+        if (isNewVisit(visits, now)) {
             // Let the page settle (bindings, first tick) before it is kept.
             QThread::msleep(150);
-            keep(&visits, Visit{now, stage, grab()}, options.shotsDir);
+            keep(&visits, Visit{now.page, now.stage, grab()}, options.shotsDir);
         }
-        const Action action = nextAction(now, confirmButton(shot), restarted, options);
-        carryOut(*this, action, now, options.keys);
+        const Action action = nextAction(now.page, confirmButton(shot), restarted, options);
+        carryOut(*this, action, now.page, options.keys);
         if (action == Action::Finish || action == Action::End)
             return visits;
         restarted = restarted || action == Action::Restart;
@@ -342,4 +333,14 @@ QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) cons
         QThread::msleep(100);
     }
     return visits;
+}
+
+bool WizardWalker::walkUntil(const std::function<bool(const QImage &)> &until, int timeoutMs) const
+{
+    WalkOptions options;
+    options.timeoutMs = timeoutMs;
+    options.finish = options.restartOnFailure = false;
+    options.until = until;
+    walk(options);
+    return until(grab());
 }

@@ -207,12 +207,7 @@ private slots:
         WizardRun run({QStringLiteral("kind=foreign,product=Keyboard")}, {}, configText(QStringLiteral("V1.1.107")));
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
-        QVERIFY(walker.click(WizardWalker::StartButton));
-        QVERIFY(walker.waitForPage(WizardWalker::Page::Information, 10000));
-        QVERIFY(walker.click(WizardWalker::CheckBox));
-        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 10000));
-        QVERIFY(walker.click(WizardWalker::ConfirmButton));
-        QVERIFY(walker.waitForPage(WizardWalker::Page::Device, 10000));
+        QVERIFY(walker.walkUntil([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Device; }));
 
         // Three searches probe the other device and find nothing; Confirm stays disabled.
         QTRY_VERIFY_WITH_TIMEOUT(run.sent().filter(QStringLiteral("send 01 ")).size() >= 3, 20000);
@@ -249,18 +244,11 @@ private slots:
                       configText(QStringLiteral("V1.1.107")));
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
-        QVERIFY(walker.click(WizardWalker::StartButton));
-        QVERIFY(walker.waitForPage(WizardWalker::Page::Information, 10000));
-        QVERIFY(walker.click(WizardWalker::CheckBox));
-        for (int page = 0; page < stage; ++page) {
-            // Confirm on the information page, then on each device page before this stage's
-            QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 30000));
-            QVERIFY(walker.click(WizardWalker::ConfirmButton));
-            QVERIFY(walker.waitFor([page](const QImage &s) {
-                return WizardWalker::page(s) == WizardWalker::Page::Device && WizardWalker::highlightedStage(s) == page + 1;
-            }, 60000));
-        }
-        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 30000));
+        // On this stage's device page, the switch found and Confirm enabled.
+        QVERIFY(walker.walkUntil([stage](const QImage &s) {
+            return WizardWalker::page(s) == WizardWalker::Page::Device && WizardWalker::highlightedStage(s) == stage
+                && WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled;
+        }, 120000));
         QVERIFY(run.control(command));
         QVERIFY(walker.click(WizardWalker::ConfirmButton));
 

@@ -3,7 +3,6 @@
 #include "PlatformQuirks.h"
 #include "TestWorld.h"
 #include "TextFiles.h"
-#include "WizardPlaces.h"
 #include "WizardServices.h"
 
 #include <QApplication>
@@ -46,11 +45,16 @@ inline bool furnishForWizard(const TestWorld &world)
 class Wizard
 {
 public:
-    // Places inside the visible 1000 x 720 rectangle.
-    static constexpr QPoint StartButton = WizardPlaces::StartButton;
-    static constexpr QPoint CheckBox = WizardPlaces::CheckBox;
-    static constexpr QPoint ConfirmButton = WizardPlaces::ConfirmButton;
-    static constexpr QPoint CloseButton = WizardPlaces::CloseButton;
+    // A control by its id, in main.qml or in what one of its loaders shows (see item()).
+    struct Control
+    {
+        const char *id;
+        const char *loader;
+    };
+    static constexpr Control StartButton{"start_rec", nullptr};
+    static constexpr Control CheckBox{"check_img", "foot_load"};
+    static constexpr Control ConfirmButton{"confirm_btn", "foot_load"};
+    static constexpr Control CloseButton{"closeButton", "head_load"};
 
     static constexpr const char *InformationPage = "../Qml/Information_upgrade.qml";
     static constexpr const char *DevicePage = "../Qml/Operate_device.qml";
@@ -100,6 +104,15 @@ public:
         return bar ? qRound(bar->property("value").toDouble()) : -1;
     }
 
+    // A click in the middle of `control`, once it is there.
+    void click(Control control) const
+    {
+        QObject *target = nullptr;
+        if (QTest::qWaitFor([&] { return (target = item(control.id, control.loader)) != nullptr; }, 5000)) {
+            auto *inside = qobject_cast<QQuickItem *>(target);
+            click({inside->width() / 2, inside->height() / 2}, inside);
+        }
+    }
     // A click at `at` in the coordinates of `target`, by default the visible rectangle.
     void click(QPointF at, QObject *target = nullptr) const
     {

@@ -8,7 +8,7 @@
 // upgrade programs.
 #include "../common/CoverWindow.h"
 #include "../common/TextFiles.h"
-#include "WinePrefix.h"
+#include "WineWizard.h"
 #include "WizardWalker.h"
 
 #include <QDeadlineTimer>
@@ -29,165 +29,41 @@ const QString kMicrocodeCurrent = QStringLiteral("kind=mute,product=Receiver;mic
 
 using Page = WizardWalker::Page;
 
-// The wizard's program folder in a Wine prefix of its own, with the stand-in
-// hidapi library and records of what the stand-ins saw.
-class GuardWizard
+// The wizard with the stand-in hidapi library's `devices`, and the upgrade
+// programs' scenarios (variables UPVANE_UPGRADER_SCENARIO_<variant>) and more
+// variables (those with a value).
+void startWith(WineWizard &wizard, const QString &devices, const QMap<QString, QString> &scenarios,
+           const QMap<QString, QString> &more = {})
 {
-public:
-    explicit GuardWizard(const QString &programFolder = QStringLiteral("C:/Upvane"))
-        : m_folder(programFolder)
-    {
-        const QString dll = programDir() + QStringLiteral("/libhidapi.dll");
-        m_ready = wine.isValid() && wine.copyFolder(WinePrefix::installedLayout(), m_folder)
-            && TextFiles::write(programDir() + QStringLiteral("/config.ini"),
-                                QStringLiteral("deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\n"))
-            && QDir().mkpath(wine.unixPath(kRecords)) && QFile::remove(dll)
-            && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/libhidapi.dll"), dll);
+    QProcessEnvironment env;
+    for (auto it = more.cbegin(); it != more.cend(); ++it) {
+        if (!it.value().isEmpty())
+            env.insert(it.key(), it.value());
     }
-    ~GuardWizard()
-    {
-        wine.stop();
-        process.waitForFinished(10000);
-        // Kept beside the test for whoever reads a failure.
-        const QString kept = QCoreApplication::applicationDirPath() + QStringLiteral("/wineguard-logs/");
-        QString name = QStringLiteral("%1-%2").arg(QString::fromLatin1(QTest::currentTestFunction()),
-                                                   QString::fromLatin1(QTest::currentDataTag()));
-        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]+")), QStringLiteral("-"));
-        QDir().mkpath(kept);
-        QFile::remove(kept + name + QStringLiteral(".log"));
-        QFile::copy(logPath(), kept + name + QStringLiteral(".log"));
-        QFile::remove(kept + name + QStringLiteral(".record"));
-        QFile::copy(wine.unixPath(kRecords + QStringLiteral("/upgrader.txt")), kept + name + QStringLiteral(".record"));
-    }
+    for (auto it = scenarios.cbegin(); it != scenarios.cend(); ++it)
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_") + it.key(), it.value());
+    wizard.useStandinHid(devices);
+    wizard.start(env);
+}
 
-    bool isReady() const { return m_ready; }
-    QString programDir() const { return wine.unixPath(m_folder); }
-    QString program() const { return m_folder + QStringLiteral("/upvane.exe"); }
-
-    // Starts the wizard with these devices and the upgrade programs' scenarios
-    // (variables UPVANE_UPGRADER_SCENARIO_<variant>).
-    void start(const QString &devices, const QMap<QString, QString> &scenarios, const QMap<QString, QString> &more = {})
-    {
-        QProcessEnvironment env;
-        for (auto it = more.cbegin(); it != more.cend(); ++it) {
-            if (!it.value().isEmpty())
-                env.insert(it.key(), it.value());
-        }
-        env.insert(QStringLiteral("RT48PX_FAKEHID_DEVICES"), devices);
-        env.insert(QStringLiteral("RT48PX_FAKEHID_TRANSCRIPT"), kRecords + QStringLiteral("/hid.txt"));
-        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
-        for (auto it = scenarios.cbegin(); it != scenarios.cend(); ++it)
-            env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_") + it.key(), it.value());
-        wine.prepare(process, program(), {}, env);
-        process.start();
-    }
-    QString output() { return QString::fromLocal8Bit(process.readAll()); }
-
-    QStringList record(const QString &name = QStringLiteral("upgrader.txt")) const
-    {
-        return TextFiles::lines(wine.unixPath(kRecords + QLatin1Char('/') + name));
-    }
-    // The value of the record's first line "<key> <value>" after line `from`.
-    QString recorded(const QString &key, int from = 0, const QString &name = QStringLiteral("upgrader.txt")) const
-    {
-        const QStringList lines = record(name);
-        const int at = TextFiles::indexOfPrefix(lines, key + QLatin1Char(' '), from);
-        return at < 0 ? QString() : lines[at].mid(key.size() + 1);
-    }
-    // The feature reports sent to the devices (the stand-in library's transcript).
-    QStringList sentReports() const
-    {
-        return TextFiles::reports(wine.unixPath(kRecords + QStringLiteral("/hid.txt"))).filter(QStringLiteral(" send "));
-    }
-    QString logPath() const { return wine.appDataDir() + QStringLiteral("/logs/upvane.log"); }
-    QByteArray logBytes() const
-    {
-        QFile file(logPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString log() const { return QString::fromUtf8(logBytes()); }
-
-    WinePrefix wine;
-    QProcess process;
-
-private:
-    QString m_folder;
-    bool m_ready = false;
-};
-
-// How far the progress bar is filled, in percent; -1 when there is no bar.
-int barPercent(const QImage &shot)
+// The feature reports sent to the devices (the stand-in library's transcript).
+QStringList sentReports(const WineWizard &wizard)
 {
-    const auto near = [](QRgb p, QRgb c) {
-        return qAbs(qRed(p) - qRed(c)) <= 8 && qAbs(qGreen(p) - qGreen(c)) <= 8 && qAbs(qBlue(p) - qBlue(c)) <= 8;
-    };
-    const QRgb track = qRgb(0xD5, 0xEB, 0xFF);
-    const QRgb fill = qRgb(0x00, 0x91, 0xED);
-    const auto onBar = [&](int x, int y) { return near(shot.pixel(x, y), track) || near(shot.pixel(x, y), fill); };
-    for (int y = 300; y < 560; ++y) {
-        if (!(onBar(145, y) && onBar(500, y) && onBar(855, y) && !onBar(130, y) && !onBar(870, y)))
-            continue;
-        const int middle = y + 4;   // the bar is 10 high; its ends are round
-        int end = 139;
-        for (int x = 140; x < 860; ++x) {
-            if (near(shot.pixel(x, middle), fill))
-                end = x;
-        }
-        return qRound((end - 139) / 7.2);
-    }
-    return -1;
+    return TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))).filter(QStringLiteral(" send "));
 }
 
 bool atNinety(const QImage &shot)
 {
-    return WizardWalker::page(shot) == Page::Progress && qAbs(barPercent(shot) - 90) <= 1;
+    return WizardWalker::page(shot) == Page::Progress && qAbs(WizardWalker::barPercent(shot) - 90) <= 1;
 }
 
 // Clicks through the pages as a user would until the upgrade program `variant`
-// has been started and the progress page shows; false on a result page or when
-// the time is up.
-bool driveToProgram(const WizardWalker &walker, const GuardWizard &wizard, const QString &variant, int timeoutMs)
+// has been started and the progress page shows.
+bool driveToProgram(const WizardWalker &walker, const WineWizard &wizard, const QString &variant)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        const QImage shot = walker.grab();
-        const Page page = WizardWalker::page(shot);
-        const WizardWalker::Button confirm = WizardWalker::confirmButton(shot);
-        const auto leaves = [page](const QImage &s) { return WizardWalker::page(s) != page; };
-        switch (page) {
-        case Page::Start:
-            walker.click(WizardWalker::StartButton);
-            walker.waitFor(leaves, 5000);
-            break;
-        case Page::Information:
-            if (confirm == WizardWalker::Button::Disabled) {
-                walker.click(WizardWalker::CheckBox);
-                walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == WizardWalker::Button::Enabled; }, 5000);
-            } else if (confirm == WizardWalker::Button::Enabled) {
-                walker.click(WizardWalker::ConfirmButton);
-                walker.waitFor(leaves, 5000);
-            }
-            break;
-        case Page::Device:
-            if (confirm == WizardWalker::Button::Enabled) {
-                walker.click(WizardWalker::ConfirmButton);
-                walker.waitFor(leaves, 5000);
-            }
-            break;
-        case Page::Progress:
-            if (wizard.record().contains(QStringLiteral("started ") + variant))
-                return true;
-            break;
-        case Page::Success:
-        case Page::Failure:
-            return false;
-        case Page::Unknown:
-            break;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(100);
-    }
-    return false;
+    return walker.walkUntil([&](const QImage &shot) {
+        return WizardWalker::page(shot) == Page::Progress && wizard.record().contains(QStringLiteral("started ") + variant);
+    }, 120000);
 }
 
 // A window-manager close of the wizard: Alt+F4 after a click into the page
@@ -214,7 +90,7 @@ private:
     // The impostor: the shipped stand-in, started by us in the same Windows while
     // the wizard waits at 90 %. Its statuses are logged as ignored, move nothing
     // and get no answer.
-    static void impostorIsIgnored(GuardWizard &wizard, WizardWalker &walker, QProcess &impostor)
+    static void impostorIsIgnored(WineWizard &wizard, WizardWalker &walker, QProcess &impostor)
     {
         QProcessEnvironment env;
         env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/impostor.txt"));
@@ -237,7 +113,7 @@ private:
 
     // The probe refuses with exit code 2, searches nothing and leaves the wizard
     // where it is (behind our cover).
-    static void probeRefuses(GuardWizard &wizard, WizardWalker &walker)
+    static void probeRefuses(WineWizard &wizard, WizardWalker &walker)
     {
         CoverWindow cover;
         QVERIFY(cover.coverScreen());
@@ -257,7 +133,7 @@ private:
     }
 
     // The log: UTF-8, with the search, the program's start and its statuses.
-    static void logTellsTheRun(GuardWizard &wizard)
+    static void logTellsTheRun(WineWizard &wizard)
     {
         const QByteArray bytes = wizard.logBytes();
         QTextCodec::ConverterState state;
@@ -338,13 +214,13 @@ private slots:
         QFETCH(int, result);
         QFETCH(QStringList, logged);
 
-        GuardWizard wizard;
+        WineWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        wizard.start(devices, {{variant, scenario}}, {{QStringLiteral("UPVANE_UPGRADE_START"), start},
+        startWith(wizard, devices, {{variant, scenario}}, {{QStringLiteral("UPVANE_UPGRADE_START"), start},
                                                       {QStringLiteral("UPVANE_UPGRADER_HANDLE"), handle}});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
-        QVERIFY2(driveToProgram(walker, wizard, variant, 120000), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        QVERIFY2(driveToProgram(walker, wizard, variant), qPrintable(wizard.record().join(QLatin1Char('\n'))));
         QElapsedTimer sinceStart;
         sinceStart.start();
 
@@ -383,7 +259,7 @@ private slots:
     void copyHeldUntilStarted()
     {
         QFETCH(bool, shippedChanged);
-        GuardWizard wizard;
+        WineWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         QVERIFY(QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/swap-copy.exe"),
                             wizard.programDir() + QStringLiteral("/swap-copy.exe")));
@@ -414,10 +290,10 @@ private slots:
     void missingFirmwareProgram()
     {
         const QString folder = QStringLiteral("C:/Upvane Prüfung");
-        GuardWizard wizard(folder);
+        WineWizard wizard(folder);
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         QVERIFY(QFile::remove(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe")));
-        wizard.start(kMicrocodeOld, {});
+        startWith(wizard, kMicrocodeOld, {});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
 
@@ -426,7 +302,7 @@ private slots:
         options.restartOnFailure = false;
         const QStringList pages = WizardWalker::labels(walker.walk(options));
         QCOMPARE(pages, (QStringList{"start", "information", "device-stage1", "failure-stage1"}));
-        for (const QString &report : wizard.sentReports())
+        for (const QString &report : sentReports(wizard))
             QVERIFY2(!report.contains(QLatin1String(" send a2 ")), qPrintable(report));
         QVERIFY(wizard.record().isEmpty());
         const QByteArray line = QStringLiteral("Upgrade program missing or unreadable: %1/upgradefile/RT48PX.exe")
@@ -443,14 +319,14 @@ private slots:
     // tells it all.
     void onlyOurProgramSteers()
     {
-        GuardWizard wizard;
+        WineWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         const QString go = kRecords + QStringLiteral("/go");
-        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("await:%1 3 pause:300 1").arg(go)}},
+        startWith(wizard, kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("await:%1 3 pause:300 1").arg(go)}},
                      {{QStringLiteral("UPVANE_UPGRADE_START"), QStringLiteral("shell")}});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
-        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX"), 120000));
+        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
         QVERIFY(walker.waitFor(atNinety, 15000));
 
         QProcess impostor;
@@ -490,12 +366,12 @@ private slots:
     // painting, and the program's later report still ends the stage.
     void hungProgram()
     {
-        GuardWizard wizard;
+        WineWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        wizard.start(kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("pause:300 hex:33 freeze:15000 pause:300 1")}});
+        startWith(wizard, kMicrocodeCurrent, {{QStringLiteral("RT48PX"), QStringLiteral("pause:300 hex:33 freeze:15000 pause:300 1")}});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
-        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX"), 120000));
+        QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
 
         QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QStringLiteral("Upgrade program did not take the answer within 5000 ms")), 12000);
         // Still frozen: the wizard paints again when it is uncovered.
