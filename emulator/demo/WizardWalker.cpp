@@ -221,114 +221,49 @@ QString WizardWalker::Visit::label() const
     return stage ? QStringLiteral("%1-stage%2").arg(name).arg(stage) : name;
 }
 
-namespace {
-
-using Page = WizardWalker::Page;
-using Button = WizardWalker::Button;
-
-// What the walk does on the page it sees.
-enum class Action {
-    Wait,      // nothing to do yet
-    Start,     // click Start, wait for the page to change
-    Tick,      // tick the precautions, wait for Confirm to be enabled
-    Confirm,   // click Confirm, wait for the page to change
-    Restart,   // click Restart on the failure page, wait for the page to change
-    Finish,    // click Finish and end the walk
-    End,       // end the walk
-};
-
-Action nextAction(Page now, Button confirm, bool restarted, const WizardWalker::WalkOptions &options)
-{
-    switch (now) {
-    case Page::Start:
-        return Action::Start;
-    case Page::Information:
-        if (restarted)
-            return Action::End;
-        if (confirm == Button::Disabled)
-            return Action::Tick;
-        return confirm == Button::Enabled ? Action::Confirm : Action::Wait;
-    case Page::Device:
-        return confirm == Button::Enabled ? Action::Confirm : Action::Wait;
-    case Page::Success:
-        return options.finish ? Action::Finish : Action::End;
-    case Page::Failure:
-        return options.restartOnFailure ? Action::Restart : Action::End;
-    case Page::Progress:
-    case Page::Unknown:
-        break;
-    }
-    return Action::Wait;
-}
-
-// Clicks (or presses keys) for `action` on page `now`, then waits (up to 5 s)
-// for the wizard to answer.
-void carryOut(const WizardWalker &walker, Action action, Page now, bool keys)
-{
-    const auto pressMainButton = [&](QPoint place) { keys ? WizardWalker::press(QStringLiteral("Return")) : walker.click(place); };
-    switch (action) {
-    case Action::Start:
-    case Action::Confirm:
-    case Action::Restart:
-        pressMainButton(action == Action::Start ? WizardWalker::StartButton : WizardWalker::ConfirmButton);
-        walker.waitFor([now](const QImage &s) { return WizardWalker::page(s) != now; }, 5000);
-        break;
-    case Action::Tick:
-        keys ? WizardWalker::press(QStringLiteral("space")) : walker.click(WizardWalker::CheckBox);
-        walker.waitFor([](const QImage &s) { return WizardWalker::confirmButton(s) == Button::Enabled; }, 5000);
-        break;
-    case Action::Finish:
-        pressMainButton(WizardWalker::ConfirmButton);
-        break;
-    case Action::Wait:
-    case Action::End:
-        break;
-    }
-}
-
-// Whether the wizard shows a known page other than the last visit's (a page
-// counts again when its stage changes).
-bool isNewVisit(const QVector<WizardWalker::Visit> &visits, const WizardWalker::Visit &now)
-{
-    return now.page != Page::Unknown && (visits.isEmpty() || visits.last().label() != now.label());
-}
-
-// Adds `visit` to `visits`, saved as NN-<label>.png in `shotsDir` when that is set.
-void keep(QVector<WizardWalker::Visit> *visits, const WizardWalker::Visit &visit, const QString &shotsDir)
-{
-    if (!shotsDir.isEmpty()) {
-        visit.shot.save(QStringLiteral("%1/%2-%3.png")
-                            .arg(shotsDir)
-                            .arg(visits->size() + 1, 2, 10, QLatin1Char('0'))
-                            .arg(visit.label()));
-    }
-    *visits << visit;
-}
-
-}
-
 QVector<WizardWalker::Visit> WizardWalker::walk(const WalkOptions &options) const
 {
     QVector<Visit> visits;
     if (!options.shotsDir.isEmpty())
         QDir().mkpath(options.shotsDir);
     const QDeadlineTimer deadline(options.timeoutMs);
-    bool restarted = false;
+    bool restarted = false;   // Restart was pressed: the walk ends on the information page
+    // Enter, or a click on the page's main button at `place`, then up to 5 s for the page to change.
+    const auto mainButton = [&](Page now, QPoint place) {
+        options.keys ? press(QStringLiteral("Return")) : click(place);
+        waitFor([now](const QImage &s) { return page(s) != now; }, 5000);
+    };
     while (!deadline.hasExpired()) {
         const QImage shot = grab();
         const Visit now = visit(shot);
         if (options.until && options.until(shot))
-            return visits;
-        if (isNewVisit(visits, now)) {
-            // Let the page settle (bindings, first tick) before it is kept.
+            break;
+        if (now.page != Page::Unknown && (visits.isEmpty() || visits.last().label() != now.label())) {
+            // Let the page settle (bindings, first tick) before it is kept, as NN-<label>.png in shotsDir.
             QThread::msleep(150);
-            keep(&visits, Visit{now.page, now.stage, grab()}, options.shotsDir);
+            visits << Visit{now.page, now.stage, grab()};
+            if (!options.shotsDir.isEmpty())
+                visits.last().shot.save(
+                    QStringLiteral("%1/%2-%3.png").arg(options.shotsDir).arg(visits.size(), 2, 10, QLatin1Char('0')).arg(now.label()));
         }
-        const Action action = nextAction(now.page, confirmButton(shot), restarted, options);
-        carryOut(*this, action, now.page, options.keys);
-        if (action == Action::Finish || action == Action::End)
-            return visits;
-        restarted = restarted || action == Action::Restart;
+        const Button confirm = confirmButton(shot);
+        const bool confirmable = (now.page == Page::Information && !restarted) || now.page == Page::Device;
+        if (now.page == Page::Start) {
+            mainButton(now.page, StartButton);
+        } else if (now.page == Page::Information && !restarted && confirm == Button::Disabled) {
+            options.keys ? press(QStringLiteral("space")) : click(CheckBox);
+            waitFor([](const QImage &s) { return confirmButton(s) == Button::Enabled; }, 5000);
+        } else if (confirmable && confirm == Button::Enabled) {
+            mainButton(now.page, ConfirmButton);
+        } else if (now.page == Page::Failure && options.restartOnFailure) {
+            mainButton(now.page, ConfirmButton);
+            restarted = true;
+        } else if (now.page == Page::Success && options.finish) {
+            options.keys ? press(QStringLiteral("Return")) : click(ConfirmButton);
+            break;
+        } else if (now.page == Page::Success || now.page == Page::Failure || (now.page == Page::Information && restarted)) {
+            break;
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(100);
     }
