@@ -189,9 +189,9 @@ private slots:
             << kMicrocodeCurrent << "RT48PX" << "shell" << "" << "crash" << "crash" << failure
             << QStringList{lost, "Upgrade program %1 started through the shell"};
         QTest::newRow("shell: a launcher's worker reports 10 s later")
-            << kMicrocodeCurrent << "RT48PX" << "shell" << "" << worker << "sent 1" << success << QStringList{reported};
+            << kMicrocodeCurrent << "RT48PX" << "shell-late" << "" << worker << "sent 1" << success << QStringList{reported};
         QTest::newRow("shell: the launcher's worker runs on silent, then ends")
-            << kMicrocodeCurrent << "RT48PX" << "shell" << "" << "child pause:4000 exit" << "exit" << failure
+            << kMicrocodeCurrent << "RT48PX" << "shell-late" << "" << "child pause:4000 exit" << "exit" << failure
             << QStringList{lost};
         QTest::newRow("shell: wParam 0, 3 and 4 unanswered, then 1")
             << kMicrocodeCurrent << "RT48PX" << "shell" << "0" << "child pause:300 hex:33 pause:300 hex:34 pause:300 1"
