@@ -20,6 +20,15 @@ inline bool write(const QString &path, const QString &text)
     return write(path, text.toUtf8());
 }
 
+// ASCII text in UTF-16 little-endian, with or without the byte-order mark.
+inline QByteArray utf16(const QByteArray &ascii, bool mark)
+{
+    QByteArray bytes = mark ? QByteArray("\xff\xfe") : QByteArray();
+    for (char c : ascii)
+        bytes += QByteArray(1, c) + '\0';
+    return bytes;
+}
+
 // The file's bytes; none when it cannot be read.
 inline QByteArray contents(const QString &path)
 {

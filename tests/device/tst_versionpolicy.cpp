@@ -8,19 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// ASCII text in UTF-16 little-endian, with or without the byte-order mark.
-QByteArray utf16(const QByteArray &ascii, bool mark)
-{
-    QByteArray bytes = mark ? QByteArray("\xff\xfe") : QByteArray();
-    for (char c : ascii)
-        bytes += QByteArray(1, c) + '\0';
-    return bytes;
-}
-
-}
-
 class TestVersionPolicy : public QObject
 {
     Q_OBJECT
@@ -102,8 +89,8 @@ private slots:
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<QString>("microcode");
         const QByteArray ini("[General]\ndeviceFW_Ver=V1.2.009\nu_Code_Ver=V1.1.104\n");
-        QTest::newRow("UTF-16 with a mark, as Notepad's \"Unicode\"") << utf16(ini, true) << "V1.2.009" << "V1.1.104";
-        QTest::newRow("UTF-16 without a mark") << utf16(ini, false) << "" << "";
+        QTest::newRow("UTF-16 with a mark, as Notepad's \"Unicode\"") << TextFiles::utf16(ini, true) << "V1.2.009" << "V1.1.104";
+        QTest::newRow("UTF-16 without a mark") << TextFiles::utf16(ini, false) << "" << "";
         QTest::newRow("ASCII, repaired") << QByteArray("deviceFW_Ver=V1.1.107\r\nu_Code_Ver=V1.1.104\r\ncompareStatus=yes\r\n")
                                          << "V1.1.107" << "V1.1.104";
         QTest::newRow("ASCII with a group, nothing to repair")
@@ -136,11 +123,8 @@ private slots:
             QCOMPARE(TextFiles::contents(path), file);
             return;
         }
-        bool ascii = true;
-        for (char c : file)
-            ascii = ascii && uchar(c) < 0x80;
-        if (!ascii)
-            return;
+        if (QString::fromLatin1(file) != QString::fromUtf8(file))
+            return;   // not ASCII
         {
             QSettings plain(plainPath, QSettings::IniFormat);
             VersionPolicy::repairSettings(plain);

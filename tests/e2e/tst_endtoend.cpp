@@ -17,13 +17,16 @@ namespace {
 class WizardRun
 {
 public:
-    WizardRun(const QStringList &devices, const QMap<QString, QString> &environment, const QString &config)
+    explicit WizardRun(const QStringList &devices, const QString &firmware = QStringLiteral("V1.1.107"),
+                       const QString &scenario4k = QStringLiteral("normal"))
     {
         env.installProgram();
-        TextFiles::write(env.programDir() + QStringLiteral("/config.ini"), config);
+        TextFiles::write(env.programDir() + QStringLiteral("/config.ini"),
+                         QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware));
         QProcessEnvironment processEnv = env.environment(false);
-        for (auto it = environment.begin(); it != environment.end(); ++it)
-            processEnv.insert(it.key(), it.value());
+        processEnv.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k);
+        // freed memory filled, so that a use of a freed block crashes every time
+        processEnv.insert(QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165"));
         QStringList args{QStringLiteral(RT48PX_HIDRAW), QStringLiteral("--transcript"), transcriptFile(),
                          QStringLiteral("--control"), env.path(QStringLiteral("control"))};
         for (const QString &device : devices)
@@ -73,54 +76,11 @@ public:
     QProcess process;
 };
 
-QString configText(const QString &firmware)
-{
-    return QStringLiteral("deviceFW_Ver=%1\nu_Code_Ver=V1.1.104\n").arg(firmware);
-}
-
 }
 
 class tst_EndToEnd : public QObject
 {
     Q_OBJECT
-
-private:
-    QString shotsDir(const QString &name) const
-    {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/e2e-shots/") + name;
-    }
-    QMap<QString, QImage> m_successShots;
-
-    // What the device took: identification, then the 0xA0 command and the 0xFF
-    // probe (the seven-byte one) only when the micro-code stage runs.
-    static void verifyDeviceSaw(const WizardRun &run, bool microcodeStage)
-    {
-        const QStringList sent = run.sent();
-        const int probe = sent.indexOf(QStringLiteral("send 01 512"));
-        QVERIFY(probe >= 0);
-        QVERIFY(sent.indexOf(QStringLiteral("send 82 29"), probe) > probe);
-        QVERIFY(sent.indexOf(QStringLiteral("send 92 8"), probe) > probe);
-        QCOMPARE(sent.contains(QStringLiteral("send a2 8")), microcodeStage);
-        QCOMPARE(sent.contains(QStringLiteral("send 01 7")), microcodeStage);
-    }
-
-    // What the stand-in upgrade programs saw (their arguments and folder: tst_processinfo).
-    static void verifyUpgradeProgramsSaw(const WizardRun &run, bool microcodeStage)
-    {
-        const QStringList record = TextFiles::lines(run.recordFile());
-        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
-        const QStringList replies = record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$")));
-        QVERIFY2(!replies.isEmpty(), qPrintable(record.join(QLatin1Char('\n'))));
-    }
-
-    // config.ini keeps its versions and has gained the policy defaults.
-    static void verifyConfig(const WizardRun &run, const QString &firmware)
-    {
-        QSettings config(run.env.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
-        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
-        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
-    }
 
 private slots:
     void upgrade_data()
@@ -154,14 +114,14 @@ private slots:
         QFETCH(bool, microcodeStage);
         QFETCH(bool, keys);
 
-        WizardRun run(devices, {{QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k}},
-                      configText(firmware));
+        WizardRun run(devices, firmware, scenario4k);
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 30000),
                  qPrintable(QString::fromLocal8Bit(run.process.readAll())));
 
         WizardWalker::WalkOptions options;
-        options.shotsDir = shotsDir(QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-")));
+        options.shotsDir = QCoreApplication::applicationDirPath() + QStringLiteral("/e2e-shots/")
+                           + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-"));
         options.keys = keys;
         const QVector<WizardWalker::Visit> visits = walker.walk(options);
         QCOMPARE(WizardWalker::labels(visits), pages);
@@ -170,41 +130,36 @@ private slots:
         for (int i = 1; i < visits.size(); ++i)
             QVERIFY2(visits[i].shot != visits[i - 1].shot, qPrintable(visits[i].label()));
 
-        verifyDeviceSaw(run, microcodeStage);
-        verifyUpgradeProgramsSaw(run, microcodeStage);
-        // The micro-code program's flash reached the emulated device.
-        if (microcodeStage && scenario4k == QLatin1String("normal"))
+        // The device took the 0xA0 command and the seven-byte 0xFF probe only for the
+        // micro-code stage (it refuses any wrong byte); the stand-in upgrade programs
+        // got the device's path; config.ini keeps its versions and has gained the
+        // policy defaults.
+        const QStringList sent = run.sent();
+        QVERIFY(sent.contains(QStringLiteral("send 92 8")));
+        QCOMPARE(sent.contains(QStringLiteral("send a2 8")), microcodeStage);
+        QCOMPARE(sent.contains(QStringLiteral("send 01 7")), microcodeStage);
+        const QStringList record = TextFiles::lines(run.recordFile());
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
+        QVERIFY2(!record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$"))).isEmpty(),
+                 qPrintable(record.join(QLatin1Char('\n'))));
+        if (microcodeStage && scenario4k == QLatin1String("normal"))   // the flash reached the device
             QVERIFY(TextFiles::lines(run.transcriptFile()).contains(QStringLiteral("control set microcode=V1R1104: done")));
-        verifyConfig(run, firmware);
-        if (QTest::currentTestFailed())
-            return;
+        const QSettings config(run.env.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(QStringList({config.value("deviceFW_Ver").toString(), config.value("needUp4k").toString(),
+                              config.value("compareStatus").toString()}),
+                 QStringList({firmware, "1.1.104", "true"}));
 
         if (visits.last().page == WizardWalker::Page::Success) {
             // Finish ends the program with exit code 0.
             QTRY_COMPARE_WITH_TIMEOUT(run.process.state(), QProcess::NotRunning, 15000);
             QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(run.process.exitCode(), 0);
-            m_successShots.insert(firmware, visits.last().shot);
         }
-    }
-
-    void successPageShowsTheConfiguredVersions()
-    {
-        // Two runs above reached the success page with different firmware
-        // versions in config.ini: the mark is the same, the version line is not.
-        if (m_successShots.size() < 2)
-            QSKIP("needs both successful upgrades above");
-        const QImage first = m_successShots.first();
-        const QImage second = m_successShots.last();
-        const QRect mark(416, 172, 168, 168);
-        const QRect versionLine(250, 445, 500, 70);   // "Device F/W:" and "U Code:"
-        QCOMPARE(first.copy(mark), second.copy(mark));
-        QVERIFY(first.copy(versionLine) != second.copy(versionLine));
     }
 
     void searchGoesOnWithoutTheDevice()
     {
-        WizardRun run({QStringLiteral("kind=foreign,product=Keyboard")}, {}, configText(QStringLiteral("V1.1.107")));
+        WizardRun run({QStringLiteral("kind=foreign,product=Keyboard")});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
         QVERIFY(walker.walkUntil([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Device; }));
@@ -239,9 +194,7 @@ private slots:
         QFETCH(int, stage);
         QFETCH(QString, command);
         QFETCH(QString, reached);
-        // freed memory filled, so that a use of a freed block crashes every time
-        WizardRun run({QStringLiteral("microcode=V1R1103")}, {{QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165")}},
-                      configText(QStringLiteral("V1.1.107")));
+        WizardRun run({QStringLiteral("microcode=V1R1103")});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
         // On this stage's device page, the switch found and Confirm enabled.
@@ -265,7 +218,7 @@ private slots:
 
     void secondStartBringsTheWindowBack()
     {
-        WizardRun run({QStringLiteral("microcode=V1R1104")}, {}, configText(QStringLiteral("V1.1.107")));
+        WizardRun run({QStringLiteral("microcode=V1R1104")});
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY(walker.waitForPage(WizardWalker::Page::Start, 30000));
 

