@@ -59,18 +59,8 @@ public:
         return QTest::qWaitFor([&] { return TextFiles::lines(transcriptFile()).contains(done); }, 10000);
     }
     QString recordFile() const { return env.recordPath(); }
-    // The reports the device took, in order ("send ID LENGTH": TextFiles::reports).
-    QStringList sent() const
-    {
-        static const QRegularExpression taken(QStringLiteral("^\\S+ (send \\S+ (\\d+)) \\2$"));
-        QStringList packets;
-        for (const QString &report : TextFiles::reports(transcriptFile())) {
-            const QRegularExpressionMatch match = taken.match(report);
-            if (match.hasMatch())
-                packets << match.captured(1);
-        }
-        return packets;
-    }
+    // The device transcript's feature reports: "PATH send|get ID LENGTH RESULT".
+    QStringList reports() const { return TextFiles::reports(transcriptFile()); }
 
     TestWorld env;
     QProcess process;
@@ -134,10 +124,10 @@ private slots:
         // micro-code stage (it refuses any wrong byte); the stand-in upgrade programs
         // got the device's path; config.ini keeps its versions and has gained the
         // policy defaults.
-        const QStringList sent = run.sent();
-        QVERIFY(sent.contains(QStringLiteral("send 92 8")));
-        QCOMPARE(sent.contains(QStringLiteral("send a2 8")), microcodeStage);
-        QCOMPARE(sent.contains(QStringLiteral("send 01 7")), microcodeStage);
+        const QString reports = run.reports().join(QLatin1Char('\n'));
+        QVERIFY(reports.contains(QLatin1String(" send 92 8 8")));
+        QCOMPARE(reports.contains(QLatin1String(" send a2 8 8")), microcodeStage);
+        QCOMPARE(reports.contains(QLatin1String(" send 01 7 7")), microcodeStage);
         const QStringList record = TextFiles::lines(run.recordFile());
         QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
         QVERIFY2(!record.filter(QRegularExpression(QStringLiteral("^reply /dev/hidraw\\d+\\|$"))).isEmpty(),
@@ -165,11 +155,11 @@ private slots:
         QVERIFY(walker.walkUntil([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Device; }));
 
         // Three searches probe the other device and find nothing; Confirm stays disabled.
-        QTRY_VERIFY_WITH_TIMEOUT(run.sent().filter(QStringLiteral("send 01 ")).size() >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(run.reports().filter(QStringLiteral(" send 01 512 512")).size() >= 3, 20000);
         const QImage shot = walker.grab();
         QCOMPARE(WizardWalker::page(shot), WizardWalker::Page::Device);
         QCOMPARE(WizardWalker::confirmButton(shot), WizardWalker::Button::Disabled);
-        QVERIFY(run.sent().filter(QStringLiteral("send 82 ")).isEmpty());
+        QVERIFY(run.reports().filter(QStringLiteral(" send 82 ")).isEmpty());
     }
 
     // The switch on a device page after it was found, before Confirm: replugged

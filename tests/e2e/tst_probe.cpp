@@ -177,8 +177,7 @@ private slots:
             QVERIFY2(!log.contains(QLatin1String(other)), other);
     }
 
-    // While the wizard runs the probe refuses, and --version and a mistake answer
-    // for themselves: the wizard hears of none of them.
+    // While the wizard runs the probe refuses, and the wizard hears of neither probe.
     void refusesWhileTheWizardRuns()
     {
         TestWorld env;
@@ -201,12 +200,6 @@ private slots:
             }
         }
         QVERIFY(!QString::fromUtf8(TextFiles::contents(log)).mid(logBefore.size()).contains(QLatin1String("probe:")));   // its log is the wizard's alone
-        const Run version = runProgram(env, {QStringLiteral("--version")});
-        QCOMPARE(version.exitCode, 0);
-        QCOMPARE(version.out, QByteArray("VELM Upvane 1.1.107.1\n"));
-        const Run mistake = runProgram(env, {QStringLiteral("--probe"), QStringLiteral("--colour")});
-        QCOMPARE(mistake.exitCode, 2);
-        QVERIFY2(mistake.err.startsWith(QLatin1String("upvane: unknown option: --colour\n")), qPrintable(mistake.err));
         // A later start that does hand over is the first thing the wizard hears of.
         QCOMPARE(runProgram(env, {QStringLiteral("hello")}).exitCode, 0);
         QString output;
