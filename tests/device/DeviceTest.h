@@ -9,11 +9,13 @@
 // program folder) and the debug lines captured for exact comparison.
 namespace DeviceTest {
 
-inline QStringList messages;      // every plain message since the last captureMessages()
+inline QStringList messages;      // every plain message since init()
 inline QStringList searchLines;   // the log's account of the searches (category "upvane.search")
 
-inline void captureMessages()
+// Before each test function: no config.ini, the messages captured afresh.
+inline void init()
 {
+    QFile::remove(VersionPolicy::settingsPath());
     messages.clear();
     searchLines.clear();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &text) {

@@ -67,8 +67,7 @@ private slots:
     void init()
     {
         FakeHid::reset();
-        QFile::remove(VersionPolicy::settingsPath());
-        DeviceTest::captureMessages();
+        DeviceTest::init();
     }
 
     void identification_data()

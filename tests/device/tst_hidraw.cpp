@@ -35,15 +35,7 @@ class TestHidraw : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("RT48PX_HIDRAW_TRANSCRIPT"), "run me under rt48px-hidraw");
-    }
-    void init()
-    {
-        QFile::remove(VersionPolicy::settingsPath());
-        DeviceTest::captureMessages();
-    }
+    void init() { DeviceTest::init(); }
 
     // scenario: mouse (mute), RT48PX (microcode V1R1103), foreign device
     void identificationAndCommands()

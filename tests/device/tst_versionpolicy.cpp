@@ -46,7 +46,6 @@ private slots:
         QTest::newRow("no file, equal once V removed") << none << "V1.1.104" << false << "1.1.104" << "true";
         QTest::newRow("lower-case v stays") << none << "v1.1.104" << true << "1.1.104" << "true";
         QTest::newRow("higher") << none << "V1.1.105" << true << "1.1.104" << "true";
-        QTest::newRow("lower") << none << "V1.0.104" << true << "1.1.104" << "true";
         QTest::newRow("false") << QByteArray("compareStatus=false\n") << "V0.0.1" << false << "1.1.104" << "false";
         QTest::newRow("TRUE") << QByteArray("compareStatus=TRUE\n") << "V0.0.1" << true << "1.1.104" << "true";
         QTest::newRow("own needUp4k") << QByteArray("needUp4k=1.2\ncompareStatus=true\n") << "V1.2.0" << false
