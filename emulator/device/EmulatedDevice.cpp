@@ -109,7 +109,6 @@ std::string reportLine(long device, const std::string &path, bool send, const un
 namespace {
 
 using KeyValue = bool (*)(const std::string &, DeviceConfig &);
-using Microseconds = std::chrono::microseconds;
 
 // The device keys and how each takes its value; false for a bad value.
 const std::pair<const char *, KeyValue> kKeys[] = {
@@ -129,14 +128,6 @@ const std::pair<const char *, KeyValue> kKeys[] = {
          const size_t colon = v.find(':');
          return lookUp(kSteps, v.substr(0, colon), c.failStep)
              && (colon == std::string::npos || lookUp(kFaults, v.substr(colon + 1), c.fault));
-     }},
-    {"delay-us", [](const std::string &v, DeviceConfig &c) {
-         long us = 0;
-         return parseNumber(v, 10, 60000000, us) && (c.delay = Microseconds(us), true);
-     }},
-    {"delay-ms", [](const std::string &v, DeviceConfig &c) {
-         long ms = 0;
-         return parseNumber(v, 10, 60000, ms) && (c.delay = Microseconds(ms * 1000), true);
      }},
 };
 
@@ -208,48 +199,22 @@ void EmulatedDevice::wait() const
 
 std::vector<unsigned char> EmulatedDevice::probeReply() const
 {
-    std::vector<unsigned char> report(kProbeReplyLength, 0);
-    report[0] = 0x81;
-    report[1] = 0x46;
-    report[2] = 0x55;
-    report[3] = 0xFF;
-    for (size_t i = 4; i < 28; ++i)     // module table: what the select packet must echo
-        report[i] = static_cast<unsigned char>(0x10 + i);
+    std::vector<unsigned char> report = {0x81, 0x46, 0x55, 0xFF};
     if (faultAt(Step::ProbeReply) && m_config.fault == Fault::WrongSignature)
-        report[1] = report[2] = report[3] = 0x00;
-    seal(report);
-    return report;
-}
-
-std::vector<unsigned char> EmulatedDevice::statusReport() const
-{
-    std::vector<unsigned char> report = {0x02, 0x46, 0x55, 0x80, 0x01, 0x00};
-    if (faultAt(Step::Status) && m_config.fault == Fault::BadStatus)
-        report[4] = 0x03;
-    seal(report);
+        report = {0x81, 0x00, 0x00, 0x00};
+    for (unsigned char i = 4; i < 28; ++i)     // module table: what the select packet must echo
+        report.push_back(static_cast<unsigned char>(0x10 + i));
+    report.resize(kProbeReplyLength);
     return report;
 }
 
 std::vector<unsigned char> EmulatedDevice::informationReport() const
 {
-    std::vector<unsigned char> report(kInformationLength, 0);
-    const std::string model = "RT48PX";
-    report[0] = 0x12;
-    report[1] = 0x46;
-    report[2] = 0x55;
-    report[3] = 0x90;
-    std::copy(model.begin(), model.end(), report.begin() + 5);
+    std::vector<unsigned char> report = {0x12, 0x46, 0x55, 0x90, 0x00, 'R', 'T', '4', '8', 'P', 'X'};
+    report.resize(kInformationLength);
     putField(report, 28, m_config.firmware);
     putField(report, 35, m_config.microcode);
     report[50] = (faultAt(Step::Information) && m_config.fault == Fault::ZeroReady) ? 0x00 : 0x01;
-    seal(report);
-    return report;
-}
-
-std::vector<unsigned char> EmulatedDevice::confirmation()
-{
-    std::vector<unsigned char> report = {0x22, 0x46, 0x55, 0xFF, 0x4F, 0x4B, 0x00};
-    seal(report);
     return report;
 }
 
@@ -316,6 +281,7 @@ int EmulatedDevice::scripted(unsigned char *data, size_t length)
 
 int EmulatedDevice::answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length)
 {
+    seal(report);
     size_t count = std::min(length, report.size());
     if (faultAt(step)) {
         switch (m_config.fault) {
@@ -345,13 +311,15 @@ int EmulatedDevice::getFeature(unsigned char *data, size_t length)
         std::fill(data + 1, data + length, 0xAA);
         return static_cast<int>(length);
     }
+    const bool badStatus = faultAt(Step::Status) && m_config.fault == Fault::BadStatus;
     switch (data[0]) {
     case 0x81:
         return m_probed ? answer(Step::ProbeReply, probeReply(), data, length) : -1;
     case 0x22:
-        return m_probed ? answer(Step::Confirmation, confirmation(), data, length) : -1;
+        return m_probed ? answer(Step::Confirmation, {0x22, 0x46, 0x55, 0xFF, 0x4F, 0x4B, 0x00}, data, length) : -1;
     case 0x02:
-        return m_selected ? answer(Step::Status, statusReport(), data, length) : -1;
+        return m_selected ? answer(Step::Status, {0x02, 0x46, 0x55, 0x80, static_cast<unsigned char>(badStatus ? 3 : 1), 0x00}, data, length)
+                          : -1;
     case 0x12:
         return m_informationAsked ? answer(Step::Information, informationReport(), data, length) : -1;
     default:

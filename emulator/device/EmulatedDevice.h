@@ -63,14 +63,14 @@ struct DeviceConfig
     bool openFails = false;             // hid_open_path / open() fails
     Step failStep = Step::None;         // the step that fails, every time it comes
     Fault fault = Fault::Negative;
-    std::chrono::microseconds delay{0}; // spent in every feature report, send or read
+    std::chrono::microseconds delay{0}; // spent in every feature report (the benchmark sets it)
     std::vector<ScriptedAnswer> script; // Scripted: consumed in order; -1 once used up
 };
 
 // Parses "key=value" pairs separated by "," or blanks into `config` (keys:
 // kind=rt48px|mute|foreign, path, vid, pid (hex), manufacturer, product, serial
 // (text; "-" = missing), interface, release (hex), firmware, microcode (7
-// characters each), open=fails, fail=<step>:<fault>, delay-us, delay-ms).
+// characters each), open=fails, fail=<step>:<fault>).
 // Steps: probe, probe-reply, select, status, information-request, information,
 // command, confirmation. Faults: negative, short, empty, wrong-signature,
 // bad-status, zero-ready. Returns false with `error` set on an unknown key or
@@ -109,9 +109,7 @@ public:
 private:
     // The reports this device answers with.
     std::vector<unsigned char> probeReply() const;
-    std::vector<unsigned char> statusReport() const;
     std::vector<unsigned char> informationReport() const;
-    static std::vector<unsigned char> confirmation();
     bool faultAt(Step step) const { return m_config.failStep == step; }
     int scripted(unsigned char *data, size_t length);
     int answer(Step step, std::vector<unsigned char> report, unsigned char *data, size_t length);

@@ -71,11 +71,8 @@ struct State
     {
         std::string error;
         if (!configure(environment("RT48PX_FAKEHID_DEVICES"), environment("RT48PX_FAKEHID_TRANSCRIPT"),
-                       environment("RT48PX_FAKEHID_CONTROL"), &error)) {
+                       environment("RT48PX_FAKEHID_CONTROL"), &error))
             std::fprintf(stderr, "stand-in hidapi: RT48PX_FAKEHID_DEVICES: %s\n", error.c_str());
-            if (transcript)
-                std::fprintf(transcript, "configuration error: %s\n", error.c_str());
-        }
     }
     ~State() { reset(); }
 
@@ -235,17 +232,8 @@ void freeInfo(hid_device_info *devs)
 
 namespace FakeHid {
 
-void reset()
-{
-    Locked s;
-    s->reset();
-}
-
-int addDevice(const Rt48px::DeviceConfig &config)
-{
-    Locked s;
-    return s->add(config);
-}
+void reset() { Locked s; s->reset(); }
+int addDevice(const Rt48px::DeviceConfig &config) { Locked s; return s->add(config); }
 
 bool configure(const std::string &devices, const std::string &transcript, const std::string &control,
                std::string *error)
@@ -254,11 +242,7 @@ bool configure(const std::string &devices, const std::string &transcript, const 
     return s->configure(devices, transcript, control, error);
 }
 
-Rt48px::EmulatedDevice &device(int index)
-{
-    Locked s;
-    return s->slots.at(static_cast<size_t>(index)).device;
-}
+Rt48px::EmulatedDevice &device(int index) { Locked s; return s->slots.at(static_cast<size_t>(index)).device; }
 
 void setPresent(int index, bool present)
 {
@@ -269,23 +253,9 @@ void setPresent(int index, bool present)
     slot.present = present;
 }
 
-void setInitResult(int result)
-{
-    Locked s;
-    s->initResult = result;
-}
-
-std::vector<Call> transcript()
-{
-    Locked s;
-    return s->calls;
-}
-
-void clearTranscript()
-{
-    Locked s;
-    s->calls.clear();
-}
+void setInitResult(int result) { Locked s; s->initResult = result; }
+std::vector<Call> transcript() { Locked s; return s->calls; }
+void clearTranscript() { Locked s; s->calls.clear(); }
 
 std::vector<Call> calls(const std::string &function)
 {
@@ -297,17 +267,8 @@ std::vector<Call> calls(const std::string &function)
     return selected;
 }
 
-int openHandles()
-{
-    Locked s;
-    return s->openHandles;
-}
-
-int liveEnumerations()
-{
-    Locked s;
-    return s->liveEnumerations;
-}
+int openHandles() { Locked s; return s->openHandles; }
+int liveEnumerations() { Locked s; return s->liveEnumerations; }
 
 bool initsBalanced()
 {

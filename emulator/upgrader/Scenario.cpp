@@ -5,91 +5,57 @@
 
 namespace {
 
-// Whether `text` has digits from `from` on, and nothing else.
-bool digitsFrom(const std::string &text, size_t from)
-{
-    return text.size() > from && text.find_first_not_of("0123456789", from) == std::string::npos;
-}
+using Step = Scenario::Step;
 
-bool isCode(const std::string &part)
+// One part of a send: a status code (decimal text), or "hex:" and its bytes (sent
+// as they are, no reply awaited); false for anything else.
+bool parseMessage(const std::string &part, Step *step)
 {
-    return digitsFrom(part, !part.empty() && part[0] == '-' ? 1 : 0);
-}
-
-// "hex:3100" -> the bytes 0x31 0x00; false for anything else.
-bool parseHex(const std::string &part, std::string *bytes)
-{
+    const size_t sign = part.compare(0, 1, "-") == 0 ? 1 : 0;
+    if (part.size() > sign && part.find_first_not_of("0123456789", sign) == std::string::npos) {
+        step->messages.push_back(part);
+        step->replyOwed.push_back(part == "3" || part == "4");
+        return true;
+    }
     if (part.compare(0, 4, "hex:") != 0 || part.size() % 2 != 0
         || part.find_first_not_of("0123456789abcdefABCDEF", 4) != std::string::npos)
         return false;
-    bytes->clear();
-    for (size_t i = 4; i < part.size(); i += 2)
-        bytes->push_back(static_cast<char>(std::stoi(part.substr(i, 2), nullptr, 16)));
-    return true;
-}
-
-bool parseMilliseconds(const std::string &text, int *milliseconds)
-{
-    if (!digitsFrom(text, 0) || text.size() > 9)
-        return false;
-    *milliseconds = std::stoi(text);
-    return true;
-}
-
-// One part of a send: a decimal code, or "hex:" and its bytes (no reply awaited).
-// false for anything else.
-bool parseMessage(const std::string &part, Scenario::Step *step)
-{
     std::string bytes;
-    if (isCode(part)) {
-        step->messages.push_back(part);
-        step->raw.push_back(false);
-    } else if (parseHex(part, &bytes)) {
-        step->messages.push_back(bytes);
-        step->raw.push_back(true);
-    } else {
-        return false;
-    }
+    for (size_t i = 4; i < part.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(part.substr(i, 2), nullptr, 16)));
+    step->messages.push_back(bytes);
+    step->replyOwed.push_back(false);
     return true;
 }
 
-// "a+b+...": the parts of one send, back to back; false when one is not understood.
-bool parseSend(const std::string &word, Scenario::Step *step)
+// One word of a scenario other than "child" as its step; false when it is not
+// understood.
+bool parseStep(const std::string &word, Step *step)
 {
-    for (size_t start = 0;;) {
+    static const std::pair<std::string, Step::Kind> kWords[] = {
+        {"crash", Step::Crash}, {"hang", Step::Hang}, {"exit", Step::Exit}, {"flash", Step::Flash},
+        {"await:", Step::Await}, {"pause:", Step::Pause}, {"freeze:", Step::Freeze}};
+    for (const auto &[name, kind] : kWords) {
+        if (name.back() == ':' ? word.compare(0, name.size(), name) != 0 : word != name)
+            continue;
+        step->kind = kind;
+        step->rest = word.substr(name.size());
+        if (kind == Step::Pause || kind == Step::Freeze) {
+            if (step->rest.empty() || step->rest.size() > 9
+                || step->rest.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            step->milliseconds = std::stoi(step->rest);
+        }
+        return kind != Step::Await || !step->rest.empty();
+    }
+    for (size_t start = 0;;) {   // "a+b+...": the parts of one send, back to back
         const size_t plus = word.find('+', start);
-        const std::string part = word.substr(start, plus == std::string::npos ? plus : plus - start);
-        if (!parseMessage(part, step))
+        if (!parseMessage(word.substr(start, plus == std::string::npos ? plus : plus - start), step))
             return false;
         if (plus == std::string::npos)
             return true;
         start = plus + 1;
     }
-}
-
-// One word of a scenario other than "child" as its step; false when it is not
-// understood.
-bool parseStep(const std::string &word, Scenario::Step *step)
-{
-    using Step = Scenario::Step;
-    if (word == "crash" || word == "hang" || word == "exit" || word == "flash") {
-        step->kind = word == "crash" ? Step::Crash : word == "hang" ? Step::Hang : word == "exit" ? Step::Exit : Step::Flash;
-        return true;
-    }
-    if (word.compare(0, 6, "await:") == 0) {
-        step->kind = Step::Await;
-        step->rest = word.substr(6);
-        return !step->rest.empty();
-    }
-    if (word.compare(0, 6, "pause:") == 0) {
-        step->kind = Step::Pause;
-        return parseMilliseconds(word.substr(6), &step->milliseconds);
-    }
-    if (word.compare(0, 7, "freeze:") == 0) {
-        step->kind = Step::Freeze;
-        return parseMilliseconds(word.substr(7), &step->milliseconds);
-    }
-    return parseSend(word, step);
 }
 
 // The scenario text a preset name stands for (the name alone, blanks around it
@@ -147,11 +113,6 @@ bool Scenario::parse(const std::string &text, std::vector<Step> *steps, std::str
         steps->push_back(step);
     }
     return true;
-}
-
-int Scenario::repliesOwed(const std::string &message)
-{
-    return message == "3" || message == "4" ? 1 : 0;
 }
 
 bool Scenario::replyFits(const std::string &message, const std::string &reply)

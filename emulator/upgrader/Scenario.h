@@ -33,7 +33,7 @@ public:
         enum Kind { Send, Pause, Freeze, Await, Hang, Exit, Crash, Child, Flash };
         Kind kind = Send;
         std::vector<std::string> messages;   // Send: the texts sent back to back (bytes)
-        std::vector<bool> raw;               // Send: per text, sent by "hex:" (no reply awaited)
+        std::vector<bool> replyOwed;         // Send: per text, whether the tool owes a reply (codes 3, 4)
         int milliseconds = 0;                // Pause, Freeze
         std::string rest;                    // Child: the scenario text after it; Await: the file
     };
@@ -44,9 +44,6 @@ public:
     // Parses a preset name or a scenario text. Returns false with `error` set (the
     // offending step) when a step is not understood; `steps` is then incomplete.
     static bool parse(const std::string &text, std::vector<Step> *steps, std::string *error);
-
-    // How many replies the tool owes for `message`: 1 for the codes 3 and 4.
-    static int repliesOwed(const std::string &message);
 
     // Whether `reply` is what the tool must answer to `message`: for 3, a device
     // path followed by "|"; for 4, exactly "0|".

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <chrono>
-#include <limits>
 #include <thread>
 
 namespace {
@@ -21,14 +20,11 @@ constexpr int HangLimitMs = 10 * 60 * 1000;
 // UPVANE_UPGRADER_HANDLE as a 32-bit number, when it is one.
 std::optional<std::int32_t> announcedHandle(const StandIn::Launch &launch)
 {
-    const std::optional<std::string> text = launch.environment("UPVANE_UPGRADER_HANDLE");
-    if (!text || text->empty())
-        return std::nullopt;
+    const std::string text = launch.environment("UPVANE_UPGRADER_HANDLE").value_or(std::string());
     char *end = nullptr;
     errno = 0;
-    const long long value = std::strtoll(text->c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || value < std::numeric_limits<std::int32_t>::min()
-        || value > std::numeric_limits<std::int32_t>::max())
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || *end != '\0' || value != static_cast<std::int32_t>(value))
         return std::nullopt;
     return static_cast<std::int32_t>(value);
 }
@@ -37,7 +33,6 @@ void recordStart(const Record &record, const StandIn::Launch &launch, std::int32
 {
     record.line("started", launch.variant);
     record.line("pid", std::to_string(launch.processId));
-    record.line("arguments", std::to_string(launch.arguments.size()));
     for (const std::string &argument : launch.arguments)
         record.line("argument", argument);
     record.line("folder", launch.folder);
@@ -100,31 +95,8 @@ int hang(ToolLink &link, const Record &record)
     return 0;
 }
 
-// Takes the replies owed for the messages of `step`, in their order.
-Outcome awaitReplies(const Scenario::Step &step, ToolLink &link, const Record &record)
-{
-    for (size_t i = 0; i < step.messages.size(); ++i) {
-        const std::string &message = step.messages[i];
-        if (step.raw[i] || Scenario::repliesOwed(message) == 0)
-            continue;
-        std::string reply;
-        if (!link.awaitReply(&reply, ReplyTimeoutMs)) {
-            record.line("no reply");
-            return 1;
-        }
-        record.bytes("reply", reply);
-        if (!Scenario::replyFits(message, reply)) {
-            // What the maker's program would do: give up and say so.
-            if (link.send({"2"}))
-                record.bytes("sent", "2");
-            record.line("bad reply");
-            return 1;
-        }
-    }
-    return std::nullopt;
-}
-
-// Sends the messages of `step` back to back, then takes the replies owed.
+// Sends the messages of `step` back to back, then takes the replies owed, in
+// their order.
 Outcome sendMessages(const Scenario::Step &step, ToolLink &link, const Record &record)
 {
     if (!reach(link, record))
@@ -134,8 +106,25 @@ Outcome sendMessages(const Scenario::Step &step, ToolLink &link, const Record &r
         return 1;
     }
     for (const std::string &message : step.messages)
-        record.bytes("sent", message);
-    return awaitReplies(step, link, record);
+        record.line("sent", message);
+    for (size_t i = 0; i < step.messages.size(); ++i) {
+        std::string reply;
+        if (!step.replyOwed[i])
+            continue;
+        if (!link.awaitReply(&reply, ReplyTimeoutMs)) {
+            record.line("no reply");
+            return 1;
+        }
+        record.line("reply", reply);
+        if (!Scenario::replyFits(step.messages[i], reply)) {
+            // What the maker's program would do: give up and say so.
+            if (link.send({"2"}))
+                record.line("sent", "2");
+            record.line("bad reply");
+            return 1;
+        }
+    }
+    return std::nullopt;
 }
 
 // Plays one step.
