@@ -6,6 +6,7 @@
 #include "WizardServices.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -24,6 +25,36 @@ inline bool furnishForWizard(const TestWorld &world)
                                QByteArray("[General]\ndeviceFW_Ver=1.1.107\nu_Code_Ver=1.1.104\nneedUp4k=1.1.104\n"
                                           "compareStatus=true\n"));
 }
+
+// Stands in for the desktop's browser ("https") and file manager ("file") while
+// it lives, keeping the addresses it is handed.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    UrlCatcher()
+    {
+        for (const char *scheme : {"https", "file"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+    }
+    ~UrlCatcher() override
+    {
+        for (const char *scheme : {"https", "file"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
+    QStringList schemes() const
+    {
+        QStringList found;
+        for (const QUrl &url : opened)
+            found << url.scheme();
+        return found;
+    }
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 // A wizard test program runs in a world of its own, made before the application
 // object; each test may make another inside it.

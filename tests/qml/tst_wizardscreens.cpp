@@ -3,35 +3,30 @@
 // would (the walker's page classifier): the page, the step highlighted, the
 // footer's button in its state, the bar standing at 90; the start and the
 // information pages as docs/screenshots shows them; the visible rectangle
-// centred and whole on any screen at any scale. And each page as the keyboard
-// and a screen reader find it.
+// centred and whole on any screen at any scale; each page's controls as a
+// screen reader finds them. And the keyboard alone on the pages.
 #include "FakeHid.h"
 #include "Wizard.h"
 #include "WizardWalker.h"
 
 #include <QAccessible>
 #include <QDesktopServices>
-#include <QPainter>
 #include <QScreen>
-#include <QSet>
 
 namespace {
 
-bool near(const QColor &seen, const QColor &want, int tolerance)
-{
-    return qAbs(seen.red() - want.red()) <= tolerance && qAbs(seen.green() - want.green()) <= tolerance
-           && qAbs(seen.blue() - want.blue()) <= tolerance;
-}
-
-// The share of pixels that differ between two pictures of the same size.
+// The share of pixels that differ by more than 2 in a channel between two pictures.
 double difference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())
         return 1.0;
     int wrong = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            wrong += !near(a.pixelColor(x, y), b.pixelColor(x, y), 2);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            wrong += qAbs(p.red() - q.red()) > 2 || qAbs(p.green() - q.green()) > 2 || qAbs(p.blue() - q.blue()) > 2;
+        }
+    }
     return double(wrong) / (a.width() * a.height());
 }
 
@@ -39,18 +34,16 @@ double difference(const QImage &a, const QImage &b)
 // "<role> <name>[ checked| unchecked][ <description>]".
 QStringList controls(QAccessibleInterface *node)
 {
+    const QHash<QAccessible::Role, QString> roles{
+        {QAccessible::Button, "Button"}, {QAccessible::CheckBox, "CheckBox"}, {QAccessible::Link, "Link"}};
     QStringList found;
     for (int i = 0; node && i < node->childCount(); ++i) {
         QAccessibleInterface *child = node->child(i);
         if (!child || child->state().invisible)
             continue;
-        const QAccessible::Role role = child->role();
-        const QString roleName = role == QAccessible::Button ? QStringLiteral("Button")
-                                 : role == QAccessible::CheckBox ? QStringLiteral("CheckBox")
-                                 : role == QAccessible::Link ? QStringLiteral("Link") : QString();
-        if (!roleName.isEmpty()) {
-            QString line = roleName + QLatin1Char(' ') + child->text(QAccessible::Name);
-            if (role == QAccessible::CheckBox)
+        if (roles.contains(child->role())) {
+            QString line = roles.value(child->role()) + QLatin1Char(' ') + child->text(QAccessible::Name);
+            if (child->role() == QAccessible::CheckBox)
                 line += child->state().checked ? QStringLiteral(" checked") : QStringLiteral(" unchecked");
             if (!child->text(QAccessible::Description).isEmpty())
                 line += QLatin1Char(' ') + child->text(QAccessible::Description);
@@ -69,18 +62,6 @@ QString focusName(QQuickWindow *window)
     return focused && focused->state().focused ? focused->text(QAccessible::Name) : QString();
 }
 
-// Stands in for the desktop's browser and file manager.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QStringList opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url.scheme(); }
-};
-
 // The screens of the fitting test's display: X screen number, size.
 const QVector<QPair<int, QSize>> FitScreens{{0, {1366, 768}}, {1, {1920, 1080}}, {2, {2560, 1440}}, {3, {3840, 2160}}};
 
@@ -90,11 +71,13 @@ class tst_WizardScreens : public QObject
 {
     Q_OBJECT
 
-    // Clicks on Start, the check box and Confirm (`clicks` of them), then calls
-    // the root functions; "firmware" stands for stage 3 with its device found.
-    // A progress page is left when its bar waits at 90.
+    // A new wizard, active, on a page: clicks on Start, the check box and Confirm
+    // (`clicks` of them), then the root functions; "firmware" stands for stage 3
+    // with its device found. A progress page is left when its bar waits at 90.
     static void goToPage(Wizard &wizard, int clicks, const QStringList &calls)
     {
+        wizard.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(wizard.window));
         const Wizard::Control places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
         for (int i = 0; i < clicks; ++i)
             wizard.click(places[i]);
@@ -113,13 +96,6 @@ class tst_WizardScreens : public QObject
             QTRY_VERIFY_WITH_TIMEOUT(wizard.progress() == 90 && wizard.integer("processRun") == 0, 10000);
     }
 
-    // The rows shared by the accessibility and keyboard tests: each page.
-    static void pageColumns()
-    {
-        QTest::addColumn<int>("clicks");
-        QTest::addColumn<QStringList>("calls");
-    }
-
     // The whole panel lies within the window, which lies within the work area;
     // it is centred, and drawn smaller than its design size only where that
     // does not fit, then touching the work area's edges on one axis.
@@ -127,11 +103,8 @@ class tst_WizardScreens : public QObject
     {
         auto *panel = qobject_cast<QQuickItem *>(wizard.item("windows"));
         const QRectF drawn = panel->mapRectToScene(QRectF(0, 0, 1000, 720));
-        const QRect available = wizard.window->screen()->availableGeometry();
         const QRect window = wizard.window->geometry();
-        QVERIFY2(available.contains(window), qPrintable(QStringLiteral("window %1,%2 %3x%4 outside the work area %5x%6")
-                                                             .arg(window.x()).arg(window.y()).arg(window.width())
-                                                             .arg(window.height()).arg(available.width()).arg(available.height())));
+        QVERIFY(wizard.window->screen()->availableGeometry().contains(window));
         // (Within rounding: the panel stands on whole logical pixels.)
         QVERIFY2(QRectF(0, 0, window.width(), window.height()).contains(drawn.adjusted(0.01, 0.01, -0.01, -0.01)),
                  qPrintable(QStringLiteral("panel %1,%2 %3x%4 in a window of %5x%6").arg(drawn.x()).arg(drawn.y())
@@ -142,20 +115,12 @@ class tst_WizardScreens : public QObject
             QVERIFY(window.width() - drawn.width() <= 1 || window.height() - drawn.height() <= 1);
     }
 
-    // The failure page's link to the log stays clear of everything else on the page.
-    static void verifyLogLinkClear(const Wizard &wizard)
+    // Where the screenshots go: screens/, or screens@2x/ at scale 2.
+    static QString shotsDir()
     {
-        auto *logLink = qobject_cast<QQuickItem *>(wizard.pageObject("log_link"));
-        if (!logLink || !logLink->isVisible())
-            return;
-        const QRectF linkArea = logLink->mapRectToScene(logLink->boundingRect());
-        for (const char *other : {"link", "link2", "png"}) {
-            auto *item = qobject_cast<QQuickItem *>(wizard.pageObject(other));
-            QVERIFY(item);
-            QVERIFY2(!linkArea.intersects(item->mapRectToScene(item->boundingRect())), other);
-        }
-        auto *footer = qobject_cast<QQuickItem *>(wizard.item("foot_load"));
-        QVERIFY(linkArea.bottom() < footer->mapToScene({0, 0}).y() - 20);
+        const QString factor = qEnvironmentVariable("QT_SCALE_FACTOR");
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/screens")
+               + (factor.isEmpty() || factor == QLatin1String("1") ? QStringLiteral("/") : QStringLiteral("@%1x/").arg(factor));
     }
 
 private slots:
@@ -166,14 +131,8 @@ private slots:
         QVERIFY(QDir().mkpath(shotsDir()));
     }
 
-    // Where the screenshots go: screens/, or screens@2x/ at scale 2.
-    static QString shotsDir()
-    {
-        const QString factor = qEnvironmentVariable("QT_SCALE_FACTOR");
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/screens")
-               + (factor.isEmpty() || factor == QLatin1String("1") ? QStringLiteral("/") : QStringLiteral("@%1x/").arg(factor));
-    }
-
+    // Each page: what the walker tells, and the page under its title with its
+    // controls (roles, names, states) as a screen reader finds them.
     void pages_data()
     {
         QTest::addColumn<int>("clicks");          // on Start, the check box, Confirm (stage 1, no device)
@@ -182,16 +141,32 @@ private slots:
         QTest::addColumn<int>("button");          // the footer's button: WizardWalker::Button
         QTest::addColumn<QString>("reference");   // at scale 1 the same as this picture of docs/screenshots/
         QTest::addColumn<QString>("reference2x"); // and at scale 2 as this one
+        QTest::addColumn<QString>("title");       // the page's accessible name, focused as it shows
+        QTest::addColumn<QStringList>("controls");
         const int hidden = int(WizardWalker::Button::Hidden), disabled = int(WizardWalker::Button::Disabled),
                   enabled = int(WizardWalker::Button::Enabled);
-        QTest::newRow("start") << 0 << QStringList() << "start" << hidden << "upgrade/01-start.png" << "start-200.png";
-        QTest::newRow("information") << 1 << QStringList() << "information" << disabled << "upgrade/02-information.png" << "";
-        QTest::newRow("device-stage1") << 3 << QStringList() << "device-stage1" << disabled << "" << "";
-        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << "device-stage2" << disabled << "" << "";
-        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << "device-stage3" << disabled << "" << "";
-        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << "progress-stage3" << hidden << "" << "";
-        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"} << "failure-stage3" << enabled << "" << "";
-        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"} << "success" << enabled << "" << "";
+        const QStringList bar{"Button Minimize", "Button Close"}, link{"Link https://example.com"};
+        const QStringList unavailable{"Button Confirm unavailable"};
+        QTest::newRow("start") << 0 << QStringList() << "start" << hidden << "upgrade/01-start.png" << "start-200.png"
+                               << "Upvane" << bar + QStringList{"Button Start"};
+        QTest::newRow("information") << 1 << QStringList() << "information" << disabled << "upgrade/02-information.png" << ""
+                                     << "Information before update"
+                                     << bar + QStringList{"CheckBox I have read the above precautions. unchecked"} + unavailable;
+        QTest::newRow("information-ticked") << 2 << QStringList() << "information" << enabled << "" << ""
+                                            << "Information before update"
+                                            << bar + QStringList{"CheckBox I have read the above precautions. checked", "Button Confirm"};
+        QTest::newRow("device-stage1") << 3 << QStringList() << "device-stage1" << disabled << "" << ""
+                                       << "Detect current version" << bar + link + unavailable;
+        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << "device-stage2" << disabled << "" << ""
+                                       << "Load firmware data" << bar + link + unavailable;
+        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << "device-stage3" << disabled << "" << ""
+                                       << "Firmware update" << bar + link + unavailable;
+        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << "progress-stage3" << hidden
+                                                << "" << "" << "Firmware update" << QStringList{"Button Minimize", "Button Close unavailable"};
+        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"} << "failure-stage3" << enabled << "" << ""
+                                 << "Upgrade Fail!" << bar + link + QStringList{"Link Open the folder with the log", "Button Restart"};
+        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"} << "success" << enabled << "" << ""
+                                 << "Successful !" << bar + QStringList{"Button Finish"};
     }
 
     void pages()
@@ -202,10 +177,15 @@ private slots:
         QFETCH(int, button);
         QFETCH(QString, reference);
         QFETCH(QString, reference2x);
+        QFETCH(QString, title);
+        QFETCH(QStringList, controls);
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
         goToPage(wizard, clicks, calls);
+        QCOMPARE(::controls(QAccessible::queryAccessibleInterface(wizard.window)), controls);
+        QCOMPARE(QAccessible::queryAccessibleInterface(wizard.window->activeFocusItem())->role(), QAccessible::Pane);
+        QCOMPARE(focusName(wizard.window), title);
 
         // A frame drawn after the last change.
         QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
@@ -236,7 +216,6 @@ private slots:
             const double changed = difference(atDevice, expected.convertToFormat(QImage::Format_RGB32));
             QVERIFY2(changed < 0.001, qPrintable(QStringLiteral("%1 % of the page differs from %2").arg(changed * 100).arg(today)));
         }
-        verifyLogLinkClear(wizard);
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -276,75 +255,29 @@ private slots:
         QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, run.readAll().constData());
     }
 
-    // Every page's controls with their roles, names and states as a screen reader
-    // finds them; the page itself, under its title, takes the focus as it shows.
-    void accessible_data()
-    {
-        pageColumns();
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QStringList>("controls");
-        const QStringList bar{"Button Minimize", "Button Close"};
-        QTest::newRow("start") << 0 << QStringList() << "Upvane" << bar + QStringList{"Button Start"};
-        QTest::newRow("information") << 1 << QStringList() << "Information before update"
-                                     << bar + QStringList{"CheckBox I have read the above precautions. unchecked", "Button Confirm unavailable"};
-        QTest::newRow("information, ticked") << 2 << QStringList() << "Information before update"
-                                             << bar + QStringList{"CheckBox I have read the above precautions. checked", "Button Confirm"};
-        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << "Load firmware data"
-                                       << bar + QStringList{"Link https://example.com", "Button Confirm unavailable"};
-        QTest::newRow("progress") << 3 << QStringList{"firmware", "upgrade_device"} << "Firmware update"
-                                  << QStringList{"Button Minimize", "Button Close unavailable"};
-        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"} << "Upgrade Fail!"
-                                 << bar + QStringList{"Link https://example.com", "Link Open the folder with the log", "Button Restart"};
-        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"} << "Successful !" << bar + QStringList{"Button Finish"};
-    }
-
-    void accessible()
-    {
-        QFETCH(int, clicks);
-        QFETCH(QStringList, calls);
-        QFETCH(QString, title);
-        QFETCH(QStringList, controls);
-        FakeHid::reset();
-        Wizard wizard;
-        QVERIFY(wizard.window);
-        wizard.window->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(wizard.window));
-        goToPage(wizard, clicks, calls);
-        QCOMPARE(::controls(QAccessible::queryAccessibleInterface(wizard.window)), controls);
-        QCOMPARE(QAccessible::queryAccessibleInterface(wizard.window->activeFocusItem())->role(), QAccessible::Pane);
-        QCOMPARE(focusName(wizard.window), title);
-    }
-
-    // The keyboard alone on each page: the keys pressed ("Space+": Space held,
-    // one press repeated), then the page shown
-    // ("" for the start page), the focused control's (or page's) name, and what
-    // was opened (the browser: "https", the file manager: "file") or quit.
+    // The keyboard alone on each page (Enter and Space through whole upgrades:
+    // tst_endtoend): the keys pressed ("Space+": Space held, one press
+    // repeated), then the page shown ("" for the start page), the focused
+    // control's (or page's) name, and what was opened (the browser: "https",
+    // the file manager: "file").
     void keys_data()
     {
-        pageColumns();
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<QStringList>("opened");
-        QTest::addColumn<bool>("quit");
         const QString information = Wizard::InformationPage, device = Wizard::DevicePage, result = Wizard::ResultPage;
-        const QString progress = Wizard::ProgressPage;   // Finish and the other buttons unload the page first
-        QTest::newRow("start: Enter starts") << 0 << QStringList() << "Return" << information << "Information before update" << QStringList() << false;
-        QTest::newRow("start: Tab to Start") << 0 << QStringList() << "Tab" << "" << "Start" << QStringList() << false;
-        QTest::newRow("start: Tab, Space starts") << 0 << QStringList() << "Tab Space" << information << "Information before update" << QStringList() << false;
-        QTest::newRow("start: Esc") << 0 << QStringList() << "Escape" << "" << "Upvane" << QStringList() << false;
-        QTest::newRow("information: Enter with the box clear") << 1 << QStringList() << "Return Escape" << information << "Information before update" << QStringList() << false;
-        QTest::newRow("information: Space ticks, Enter confirms") << 1 << QStringList() << "Space Return" << device << "Detect current version" << QStringList() << false;
-        QTest::newRow("information: Tab to the box, Space, Tab") << 1 << QStringList() << "Tab Space Tab" << information << "Confirm" << QStringList() << false;
-        QTest::newRow("information: the box, Space held") << 1 << QStringList() << "Tab Space Space+ Tab" << information << "Confirm" << QStringList() << false;
-        QTest::newRow("information: Tab order") << 1 << QStringList() << "Tab Tab Tab Tab Backtab" << information << "Close" << QStringList() << false;
-        QTest::newRow("device: Enter while Confirm is disabled") << 3 << QStringList() << "Return Space" << device << "Detect current version" << QStringList() << false;
-        QTest::newRow("device: the support link by keys") << 3 << QStringList() << "Tab Return" << device << "https://example.com" << QStringList{"https"} << false;
-        QTest::newRow("device: the support link, Enter held") << 3 << QStringList() << "Tab Return Return+" << device << "https://example.com" << QStringList{"https"} << false;
-        QTest::newRow("progress: no key closes") << 3 << QStringList{"firmware", "upgrade_device"} << "Escape Space Return Tab Tab" << progress << "Minimize" << QStringList() << false;
-        QTest::newRow("failure: the log link by keys") << 3 << QStringList{"firmware", "errorUI"} << "Tab Tab Return Escape" << result << "Open the folder with the log" << QStringList{"file"} << false;
-        QTest::newRow("failure: Enter restarts") << 3 << QStringList{"firmware", "errorUI"} << "Return" << information << "Information before update" << QStringList() << false;
-        QTest::newRow("success: Esc, then Enter finishes") << 3 << QStringList{"firmware", "successUI"} << "Escape Return" << "" << "" << QStringList() << true;
+        const QString progress = Wizard::ProgressPage;
+        QTest::newRow("start: Tab, Space starts") << 0 << QStringList() << "Tab Space" << information << "Information before update" << QStringList();
+        QTest::newRow("start: Esc") << 0 << QStringList() << "Escape" << "" << "Upvane" << QStringList();
+        QTest::newRow("information: the box, Space held") << 1 << QStringList() << "Tab Space Space+ Tab" << information << "Confirm" << QStringList();
+        QTest::newRow("information: Tab order") << 1 << QStringList() << "Tab Tab Tab Tab Backtab" << information << "Close" << QStringList();
+        QTest::newRow("device: Enter while Confirm is disabled") << 3 << QStringList() << "Return Space" << device << "Detect current version" << QStringList();
+        QTest::newRow("device: the support link, Enter held") << 3 << QStringList() << "Tab Return Return+" << device << "https://example.com" << QStringList{"https"};
+        QTest::newRow("progress: no key closes") << 3 << QStringList{"firmware", "upgrade_device"} << "Escape Space Return Tab Tab" << progress << "Minimize" << QStringList();
+        QTest::newRow("failure: the log link by keys") << 3 << QStringList{"firmware", "errorUI"} << "Tab Tab Return Escape" << result << "Open the folder with the log" << QStringList{"file"};
     }
 
     void keys()
@@ -355,15 +288,10 @@ private slots:
         QFETCH(QString, page);
         QFETCH(QString, focus);
         QFETCH(QStringList, opened);
-        QFETCH(bool, quit);
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
-        wizard.window->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(wizard.window));
         UrlCatcher catcher;
-        for (const char *scheme : {"https", "file"})
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
         goToPage(wizard, clicks, calls);
         const QImage before = wizard.window->grabWindow();
         const QHash<QString, Qt::Key> names{{"Tab", Qt::Key_Tab}, {"Backtab", Qt::Key_Backtab}, {"Space", Qt::Key_Space},
@@ -376,23 +304,16 @@ private slots:
             }
             QTest::keyClick(wizard.window, names.value(key), key == QLatin1String("Backtab") ? Qt::ShiftModifier : Qt::NoModifier);
         }
-        for (const char *scheme : {"https", "file"})
-            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
 
         QCOMPARE(wizard.page(), page);
         QCOMPARE(focusName(wizard.window), focus);
-        QCOMPARE(catcher.opened, opened);
-        QCOMPARE(wizard.quitSpy.count(), quit ? 1 : 0);
+        QCOMPARE(catcher.schemes(), opened);
+        QCOMPARE(wizard.quitSpy.count(), 0);
         QVERIFY(wizard.window->isVisible());
         // A page whose focus is on no control looks as it did; a focused control shows its mark.
-        const QImage after = wizard.window->grabWindow();
         const bool onControl = wizard.window->activeFocusItem() && wizard.window->activeFocusItem()->activeFocusOnTab();
         if (keys == QLatin1String("Escape") || onControl)
-            QCOMPARE(after == before, !onControl);
-        if (onControl)
-            after.save(shotsDir() + QStringLiteral("focus-")
-                       + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"))
-                       + QStringLiteral(".png"));
+            QCOMPARE(wizard.window->grabWindow() == before, !onControl);
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }
 };
