@@ -76,17 +76,6 @@ public slots:
 class Wizard
 {
 public:
-    // A control by its id, in main.qml or in what one of its loaders shows (see item()).
-    struct Control
-    {
-        const char *id;
-        const char *loader;
-    };
-    static constexpr Control StartButton{"start_rec", nullptr};
-    static constexpr Control CheckBox{"check_img", "foot_load"};
-    static constexpr Control ConfirmButton{"confirm_btn", "foot_load"};
-    static constexpr Control CloseButton{"closeButton", "head_load"};
-
     static constexpr const char *InformationPage = "../Qml/Information_upgrade.qml";
     static constexpr const char *DevicePage = "../Qml/Operate_device.qml";
     static constexpr const char *ProgressPage = "../Qml/Process_interface.qml";
@@ -135,16 +124,8 @@ public:
         return bar ? qRound(bar->property("value").toDouble()) : -1;
     }
 
-    // A click in the middle of `control`, once it is there.
-    void click(Control control) const
-    {
-        QObject *target = nullptr;
-        if (QTest::qWaitFor([&] { return (target = item(control.id, control.loader)) != nullptr; }, 5000)) {
-            auto *inside = qobject_cast<QQuickItem *>(target);
-            click({inside->width() / 2, inside->height() / 2}, inside);
-        }
-    }
-    // A click at `at` in the coordinates of `target`, by default the visible rectangle.
+    // A click at `at` in the coordinates of `target`, by default the visible
+    // rectangle (where WizardWalker's points are).
     void click(QPointF at, QObject *target = nullptr) const
     {
         auto *inside = qobject_cast<QQuickItem *>(target ? target : item("windows"));

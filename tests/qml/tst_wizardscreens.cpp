@@ -78,7 +78,7 @@ class tst_WizardScreens : public QObject
     {
         wizard.window->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(wizard.window));
-        const Wizard::Control places[] = {Wizard::StartButton, Wizard::CheckBox, Wizard::ConfirmButton};
+        const QPoint places[] = {WizardWalker::StartButton, WizardWalker::CheckBox, WizardWalker::ConfirmButton};
         for (int i = 0; i < clicks; ++i)
             wizard.click(places[i]);
         for (const QString &call : calls) {
