@@ -18,11 +18,7 @@
 
 namespace {
 
-struct Seen
-{
-    StatusFrame frame;
-    bool taken;
-};
+struct Seen { StatusFrame frame; bool taken; qint64 pid; };
 
 uint8_t decisions = 0;   // the gate's answers for this input, bit i % 8 for frame i
 int gateCalls = 0;
@@ -31,8 +27,7 @@ std::vector<Seen> seen;
 StatusChannel &channel()
 {
     static int argc = 1;
-    static char name[] = "fuzz_statuschannel";
-    static char *argv[] = {name, nullptr};
+    static char name[] = "fuzz_statuschannel", *argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     static QTemporaryDir folder;
     static StatusChannel *channel = [] {
@@ -46,11 +41,7 @@ StatusChannel &channel()
             return (decisions >> (gateCalls++ % 8)) & 1;
         });
         const auto record = [](bool taken) {
-            return [taken](const QByteArray &bytes, qint32 handle, qint64 pid) {
-                if (pid != QCoreApplication::applicationPid())
-                    std::abort();
-                seen.push_back({{handle, bytes}, taken});
-            };
+            return [taken](const QByteArray &bytes, qint32 handle, qint64 pid) { seen.push_back({{handle, bytes}, taken, pid}); };
         };
         QObject::connect(made, &StatusChannel::received, made, record(true));
         QObject::connect(made, &StatusChannel::refused, made, record(false));
@@ -105,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::optional<qint32> bound;   // the handle of the last taken frame
     for (size_t i = 0; i < frames.size(); ++i) {
         if (seen[i].taken != bool((decisions >> (i % 8)) & 1) || seen[i].frame.handle != frames[i].handle
-            || seen[i].frame.bytes != frames[i].bytes)
+            || seen[i].frame.bytes != frames[i].bytes || seen[i].pid != QCoreApplication::applicationPid())
             std::abort();
         if (seen[i].taken)
             bound = frames[i].handle;

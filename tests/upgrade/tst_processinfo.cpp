@@ -37,39 +37,35 @@ private slots:
 
     void openProcess()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, error);
+        QFETCH(QString, fault); QFETCH(QString, error);
         TestWorld world;
         ProcessInfo process;   // creates the application-data folder
         fileIo io;
         io.setUpgradeProgram(process.upgradeProgram());
-        const QString copy = world.appDataDir() + QStringLiteral("/upgrade.exe");
+        const QString copy = world.appDataDir() + "/upgrade.exe";
         QVERIFY(TextFiles::write(copy, QByteArray("an earlier copy")));
-        if (fault == QLatin1String("missing")) {
+        if (fault == "missing")
             QTest::ignoreMessage(QtDebugMsg, "Copy upgrade tool failed");
-            QVERIFY(!io.copyFile(world.path(QStringLiteral("gone.exe"))));
+        QCOMPARE(io.copyFile(fault == "missing" ? world.path("gone.exe") : TestWorld::standIn()), fault != "missing");
+        if (fault == "missing") {
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + copy));
-        } else {
-            QVERIFY(io.copyFile(TestWorld::standIn()));
-        }
-        if (fault == QLatin1String("renamed over")) {
-            const QString other = world.path(QStringLiteral("other.exe"));
-            QVERIFY(QFile::copy(QStringLiteral("/bin/true"), other));
-            QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(copy).constData()), 0);
-        } else if (fault == QLatin1String("no run bit")) {
+        } else if (fault == "renamed over") {
+            QVERIFY(QFile::copy("/bin/true", world.path("other.exe")));
+            QCOMPARE(::rename(QFile::encodeName(world.path("other.exe")), QFile::encodeName(copy)), 0);
+        } else if (fault == "no run bit") {
             QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Upgrade program could not be started: %1 -f: ")
-                                                                      .arg(QRegularExpression::escape(copy))));
-        } else if (fault == QLatin1String("changed")) {
+            const QString pattern = "^Upgrade program could not be started: " + QRegularExpression::escape(copy) + " -f: ";
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));
+        } else if (fault == "changed") {
             QFile file(copy);
             QVERIFY(file.open(QIODevice::ReadWrite) && file.write("#!") == 2);   // in place: the held file itself
             file.close();
-            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Upgrade program not started: %1 is not %2 (its bytes differ)")
-                                                              .arg(copy, TestWorld::standIn())));
+            const QString message = "Upgrade program not started: " + copy + " is not " + TestWorld::standIn() + " (its bytes differ)";
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(message));
         }
         qputenv("UPVANE_UPGRADER_SCENARIO", "exit");
-        const bool started = error == QLatin1String("-");
-        QCOMPARE(process.openProcess(QStringLiteral("upgrade.exe"), 3), started);
+        const bool started = error == "-";
+        QCOMPARE(process.openProcess("upgrade.exe", 3), started);
         QCOMPARE(process.upgradeProgram()->isAwaited(), started);
         QCOMPARE(process.upgradeProgram()->error(), started ? QString() : error);
         if (!started) {
@@ -77,10 +73,8 @@ private slots:
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(world.recordEnd(), QStringLiteral("exit"), 20000);
-        QCOMPARE(world.recorded(QStringLiteral("argument")), QStringList{"-f"});
-        QCOMPARE(world.recorded(QStringLiteral("folder")), QStringList{world.appDataDir()});
-        QCOMPARE(world.recorded(QStringLiteral("stdout")) + world.recorded(QStringLiteral("stderr")),
-                 (QStringList{"/dev/null", "/dev/null"}));
+        QCOMPARE(world.recorded("argument") + world.recorded("folder"), (QStringList{"-f", world.appDataDir()}));
+        QCOMPARE(world.recorded("stdout") + world.recorded("stderr"), (QStringList{"/dev/null", "/dev/null"}));
     }
 
     void getDriverProcess_data()
@@ -93,12 +87,11 @@ private slots:
 
     void getDriverProcess()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, found);
+        QFETCH(QString, name); QFETCH(bool, found);
         TestWorld world;
         QProcess program;
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), world.path(name)));
-        program.start(world.path(name), {QStringLiteral("600")});
+        QVERIFY(QFile::copy("/bin/sleep", world.path(name)));
+        program.start(world.path(name), {"600"});
         QVERIFY(program.waitForStarted());
         QTest::ignoreMessage(QtDebugMsg, found ? "find upgrade utility" : "no other upgrade utility");
         QCOMPARE(ProcessInfo().getDriverProcess(), found);
@@ -106,70 +99,59 @@ private slots:
         program.waitForFinished();
     }
 
-    void openReport_data()
-    {
-        QTest::addColumn<bool>("present");
-        QTest::newRow("report present") << true;
-        QTest::newRow("report missing") << false;
-    }
-
+    // The report present, then gone: shown with its folder as the working folder, or not at all.
     void openReport()
     {
-        QFETCH(bool, present);
         TestWorld world;
-        const QString reportDir = world.programDir() + QStringLiteral("/Report");
-        const QString report = reportDir + QStringLiteral("/upgrade report.txt");
-        QVERIFY(QDir().mkpath(reportDir));
-        QVERIFY(!present || TextFiles::write(report, QByteArray()));
+        const QString reportDir = world.programDir() + "/Report", report = reportDir + "/upgrade report.txt";
+        QVERIFY(QDir().mkpath(reportDir) && TextFiles::write(report, QByteArray()));
         // A desktop opener of our own, first in the search path, writes beside
         // itself what it was given and where it ran.
-        const QString opener = world.path(QStringLiteral("bin/xdg-open"));
-        QVERIFY(QDir().mkpath(world.path(QStringLiteral("bin"))));
+        const QString opener = world.path("bin/xdg-open");
+        QVERIFY(QDir().mkpath(world.path("bin")));
         QVERIFY(TextFiles::write(opener, QByteArray("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" \"$PWD\" > \"$0.part\"\n"
                                                    "mv \"$0.part\" \"$0.txt\"\n")));
         QVERIFY(QFile::setPermissions(opener, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(world.path(QStringLiteral("bin:"))) + path);
+        qputenv("PATH", QFile::encodeName(world.path("bin:")) + path);
         const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
-        if (!present)
-            QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + report));
-        QCOMPARE(ProcessInfo().openReport(QStringLiteral("upgrade report.txt")), present);
-        if (!present) {
-            QVERIFY(!QFile::exists(opener + ".txt"));
-            return;
-        }
+        QVERIFY(ProcessInfo().openReport("upgrade report.txt"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + ".txt"), 20000);
         QCOMPARE(TextFiles::contents(opener + ".txt"), QStringLiteral("1\n%1\n%2\n").arg(report, reportDir).toUtf8());
+        QVERIFY(QFile::remove(report) && QFile::remove(opener + ".txt"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + report));
+        QVERIFY(!ProcessInfo().openReport("upgrade report.txt"));
+        QVERIFY(!QFile::exists(opener + ".txt"));
     }
 
     void readAndWriteInANewFolder()
     {
         TestWorld world;
-        const QString file = world.path(QStringLiteral("new/folder/notes.txt"));
+        const QString file = world.path("new/folder/notes.txt");
         fileIo io;
         QSignalSpy texts(&io, &fileIo::textChanged);
         QSignalSpy sources(&io, &fileIo::sourceChanged);
         for (int i = 0; i < 2; ++i) {
             io.setSource(QUrl::fromLocalFile(file));
-            io.setText(QStringLiteral("a much longer first text"));
+            io.setText("a much longer first text");
         }
         QCOMPARE(sources.count(), 1);   // only on a change
         QCOMPARE(sources.at(0).at(0).toUrl(), QUrl::fromLocalFile(file));
         QCOMPARE(texts.count(), 1);
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Does not exits: ") + file));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Does not exits: " + file));
         io.read();
-        QVERIFY(QDir(world.path(QStringLiteral("new/folder"))).exists());
+        QVERIFY(QDir(world.path("new/folder")).exists());
         QCOMPARE(texts.count(), 1);
-        QCOMPARE(io.text(), QStringLiteral("a much longer first text"));
+        QCOMPARE(io.text(), "a much longer first text");
 
         io.write();
-        io.setText(QStringLiteral("line 1\r\nline 2\n"));
+        io.setText("line 1\r\nline 2\n");
         io.write();
         QCOMPARE(TextFiles::contents(file), QByteArray("line 1\r\nline 2\n"));   // replaced whole
         io.read();
         io.read();
         QCOMPARE(texts.count(), 4);   // also when the text did not change
-        QCOMPARE(texts.at(3).at(0).toString(), QStringLiteral("line 1\r\nline 2\n"));
+        QCOMPARE(texts.at(3).at(0).toString(), "line 1\r\nline 2\n");
     }
 
     void loadSettings_data()
@@ -186,13 +168,11 @@ private slots:
 
     void loadSettings()
     {
-        QFETCH(QByteArray, ini);
-        QFETCH(QString, group);
-        QFETCH(QString, expected);
+        QFETCH(QByteArray, ini); QFETCH(QString, group); QFETCH(QString, expected);
         TestWorld world;
-        const QString dataIni = world.programDir() + QStringLiteral("/data.ini");
+        const QString dataIni = world.programDir() + "/data.ini";
         QVERIFY(ini.isNull() || TextFiles::write(dataIni, ini));
-        QCOMPARE(fileIo().loadSettings(group, QStringLiteral("a title")), expected);
+        QCOMPARE(fileIo().loadSettings(group, "a title"), expected);
         QVERIFY(ini.isNull() || TextFiles::contents(dataIni) == ini);   // never written
     }
 };

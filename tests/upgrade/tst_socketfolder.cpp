@@ -44,26 +44,17 @@ private slots:
 
     void choice()
     {
-        QFETCH(QString, runtime);
-        QFETCH(QString, fallback);
-        QFETCH(QString, expected);
+        QFETCH(QString, runtime); QFETCH(QString, fallback); QFETCH(QString, expected);
         QTemporaryDir dir;
-        const QString run = dir.filePath(QStringLiteral("run"));
-        const QString tmp = dir.filePath(QStringLiteral("tmp"));
-        const QString own = tmp + QStringLiteral("/upvane-") + QString::number(geteuid());
+        const QString run = dir.filePath("run"), tmp = dir.filePath("tmp"), own = tmp + "/upvane-" + QString::number(geteuid());
         QVERIFY(makeFolder(tmp, 0777));
         qputenv("TMPDIR", QFile::encodeName(tmp));
-        if (runtime == QLatin1String("-")) {
-            qunsetenv("XDG_RUNTIME_DIR");
-        } else {
-            QVERIFY(makeFolder(run, mode_t(runtime.toUInt(nullptr, 8))));
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
-        }
-        if (fallback == QLatin1String("file"))
+        QVERIFY(runtime == "-" ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run)));
+        QVERIFY(runtime == "-" || makeFolder(run, mode_t(runtime.toUInt(nullptr, 8))));
+        if (fallback == "file")
             QVERIFY(QFile(own).open(QIODevice::WriteOnly));
-        else if (fallback == QLatin1String("link"))
-            QVERIFY(makeFolder(dir.filePath(QStringLiteral("elsewhere")), 0700)
-                    && QFile::link(dir.filePath(QStringLiteral("elsewhere")), own));
+        else if (fallback == "link")
+            QVERIFY(makeFolder(dir.filePath("elsewhere"), 0700) && QFile::link(dir.filePath("elsewhere"), own));
         else if (!fallback.isEmpty())
             QVERIFY(makeFolder(own, mode_t(fallback.toUInt(nullptr, 8))));
 
@@ -74,7 +65,7 @@ private slots:
             QVERIFY2(problem.contains(own), qPrintable(problem));
             return;
         }
-        QCOMPARE(chosen, expected == QLatin1String("run") ? run : own);
+        QCOMPARE(chosen, expected == "run" ? run : own);
         QCOMPARE(modeOf(chosen), mode_t(0700));
     }
 };

@@ -36,8 +36,7 @@ private slots:
         QTest::newRow("header cut") << header(1, 1).left(9) << R::Incomplete;
         QTest::newRow("bytes cut") << header(1, 3) + "ab" << R::Incomplete;
         QTest::newRow("empty text, next frame follows") << header(-7, 0) + header(6, 1) + "3" << R::Complete;   // more: fuzz_statusframe
-        QTest::newRow("largest text") << header(1, StatusFrame::MaxBytes) + QByteArray(StatusFrame::MaxBytes, 'x')
-                                      << R::Complete;
+        QTest::newRow("largest text") << header(1, StatusFrame::MaxBytes) + QByteArray(StatusFrame::MaxBytes, 'x') << R::Complete;
         QTest::newRow("count above the bound") << header(1, StatusFrame::MaxBytes + 1) << R::Invalid;
         QTest::newRow("largest count") << header(1, 0xffffffffu) << R::Invalid;
     }
@@ -46,8 +45,7 @@ private slots:
     // header() built independently of encode().
     void decode()
     {
-        QFETCH(QByteArray, input);
-        QFETCH(StatusFrame::Result, expected);
+        QFETCH(QByteArray, input); QFETCH(StatusFrame::Result, expected);
         StatusFrame frame;
         frame.bytes = "untouched";
         int used = -1;
@@ -76,8 +74,7 @@ private slots:
 
     void isFinal()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, final);
+        QFETCH(QString, text); QFETCH(bool, final);
         QCOMPARE(StatusCode::isFinal(text), final);
     }
 };
