@@ -15,12 +15,20 @@ class QSettings;
 // Nothing here ever deletes a key or rewrites a key that holds a valid value.
 namespace VersionPolicy {
 
+// A literal as a Latin-1 text known at compile time (its length too: strlen
+// is not a constant expression for every compiler).
+template <int N>
+constexpr QLatin1String latin1(const char (&text)[N])
+{
+    return QLatin1String(text, N - 1);
+}
+
 // The keys, and the "needUp4k" written where it is absent.
-constexpr QLatin1String FirmwareKey("deviceFW_Ver");
-constexpr QLatin1String MicrocodeKey("u_Code_Ver");
-constexpr QLatin1String NeedUp4kKey("needUp4k");
-constexpr QLatin1String CompareStatusKey("compareStatus");
-constexpr QLatin1String NeedUp4kDefault("1.1.104");
+constexpr QLatin1String FirmwareKey = latin1("deviceFW_Ver");
+constexpr QLatin1String MicrocodeKey = latin1("u_Code_Ver");
+constexpr QLatin1String NeedUp4kKey = latin1("needUp4k");
+constexpr QLatin1String CompareStatusKey = latin1("compareStatus");
+constexpr QLatin1String NeedUp4kDefault = latin1("1.1.104");
 
 // The settings file: HostSystem::programFolder() + "/config.ini".
 QString settingsPath();
