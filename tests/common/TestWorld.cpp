@@ -65,17 +65,15 @@ QString TestWorld::recordPath() const { return path(QStringLiteral("record.txt")
 QStringList TestWorld::recorded(const QString &key) const
 {
     QStringList found;
-    for (const QString &line : TextFiles::lines(recordPath())) {
+    for (const QString &line : TextFiles::lines(recordPath()))
         if (key.isNull() || line.startsWith(key + QLatin1Char(' ')))
             found << (key.isNull() ? line : line.mid(key.size() + 1));
-    }
     return found;
 }
 
 QString TestWorld::recordEnd() const
 {
-    const QStringList lines = recorded();
-    return lines.isEmpty() ? QString() : lines.last();
+    return recorded().value(recorded().size() - 1);
 }
 
 bool TestWorld::addUpgradePrograms() const

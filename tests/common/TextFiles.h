@@ -15,10 +15,7 @@ inline bool write(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-inline bool write(const QString &path, const QString &text)
-{
-    return write(path, text.toUtf8());
-}
+inline bool write(const QString &path, const QString &text) { return write(path, text.toUtf8()); }
 
 // ASCII text in UTF-16 little-endian, with or without the byte-order mark.
 inline QByteArray utf16(const QByteArray &ascii, bool mark)
@@ -61,10 +58,9 @@ inline QStringList reports(const QString &path)
 // The index of the first entry at or after `from` that starts with `prefix`, or -1.
 inline int indexOfPrefix(const QStringList &list, const QString &prefix, int from = 0)
 {
-    for (int i = from; i < list.size(); ++i) {
+    for (int i = from; i < list.size(); ++i)
         if (list[i].startsWith(prefix))
             return i;
-    }
     return -1;
 }
 

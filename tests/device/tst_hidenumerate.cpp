@@ -42,10 +42,9 @@ QStringList trace()
 QVector<int> devices(const char *function, int reportId = -1)
 {
     QVector<int> result;
-    for (const FakeHid::Call &call : FakeHid::calls(function)) {
+    for (const FakeHid::Call &call : FakeHid::calls(function))
         if (reportId < 0 || call.bytes.at(0) == reportId)
             result << call.device;
-    }
     return result;
 }
 
@@ -57,7 +56,18 @@ void verifyInitExitPairing()
     QCOMPARE(FakeHid::liveEnumerations(), 0);
 }
 
+// keys: the device's, null for none; accepted: the search keeps it open
+struct Identify { QByteArray keys; bool accepted; QStringList messages; };
+// replug: the devices added after the RT48PX is gone ("-": it stays); reached: the device the command reached, -1 none
+struct Replug { QByteArrayList replug; int command, reached; };
+// A command to the device the search kept open: the calls it makes and the messages.
+struct Command { QByteArray keys; int command; bool result; QStringList calls, messages; };
+
 }
+
+Q_DECLARE_METATYPE(Identify)
+Q_DECLARE_METATYPE(Replug)
+Q_DECLARE_METATYPE(Command)
 
 class TestHidEnumerate : public QObject
 {
@@ -72,38 +82,34 @@ private slots:
 
     void identification_data()
     {
-        QTest::addColumn<QByteArray>("keys");   // null: no device at all
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<Identify>("row");
         // the refusals tst_hidraw_refused holds over hidraw are not repeated here
         const QStringList silent;
-        QTest::newRow("accepted") << QByteArray("") << true << silent;
-        QTest::newRow("no device") << QByteArray() << false << silent;
-        QTest::newRow("probe send fails") << QByteArray("fail=probe") << false << silent;
-        QTest::newRow("probe reply fails") << QByteArray("fail=probe-reply") << false << silent;
-        QTest::newRow("short probe reply") << QByteArray("fail=probe-reply:short") << false
-                                            << QStringList{"chooseMasterModule Unable to send a feature report."};
+        QTest::newRow("accepted") << Identify{"", true, silent};
+        QTest::newRow("no device") << Identify{{}, false, silent};
+        QTest::newRow("probe send fails") << Identify{"fail=probe", false, silent};
+        QTest::newRow("probe reply fails") << Identify{"fail=probe-reply", false, silent};
+        QTest::newRow("short probe reply")
+            << Identify{"fail=probe-reply:short", false, {"chooseMasterModule Unable to send a feature report."}};
         // a zero-length status leaves byte 4 at 0, which is a valid module
-        QTest::newRow("status empty") << QByteArray("fail=status:empty") << true << silent;
-        QTest::newRow("information request refused") << QByteArray("fail=information-request") << false
-            << QStringList{"getDeviceInformation Unable to send a feature report."};
-        QTest::newRow("cannot open") << QByteArray("open=fails") << false
-            << QStringList{"unable to open device", "open device faile QVariant(QString, \"/fake/hidraw0\")"};
+        QTest::newRow("status empty") << Identify{"fail=status:empty", true, silent};
+        QTest::newRow("information request refused")
+            << Identify{"fail=information-request", false, {"getDeviceInformation Unable to send a feature report."}};
+        QTest::newRow("cannot open") << Identify{"open=fails", false,
+            {"unable to open device", "open device faile QVariant(QString, \"/fake/hidraw0\")"}};
     }
     void identification()
     {
-        QFETCH(QByteArray, keys);
-        QFETCH(bool, accepted);
-        QFETCH(QStringList, messages);
-
-        if (!keys.isNull())
-            addDevice(keys);
+        QFETCH(Identify, row);
+        const bool accepted = row.accepted;
+        if (!row.keys.isNull())
+            addDevice(row.keys);
         auto hid = std::make_unique<hidEnumerate>();
         QSignalSpy finished(hid.get(), &hidEnumerate::hidFinished);
         hid->enumerate();
 
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(DeviceTest::messages, messages);
+        QCOMPARE(DeviceTest::messages, row.messages);
         QCOMPARE(hid->getDevlist().size(), accepted ? 1 : 0);
         QCOMPARE(FakeHid::openHandles(), accepted ? 1 : 0);
         QCOMPARE(hid->getFWver(), accepted ? QStringLiteral("01.0.107") : QString());
@@ -152,7 +158,6 @@ private slots:
     {
         QFETCH(QByteArray, keys);
         QFETCH(QVariantMap, record);
-
         addDevice(keys);
         hidEnumerate hid;
         hid.enumerate();
@@ -213,33 +218,27 @@ private slots:
     // reaches the RT48PX attached now, and no other device.
     void commandAfterReplug_data()
     {
-        QTest::addColumn<QByteArrayList>("replug");   // devices added after the RT48PX is gone
-        QTest::addColumn<int>("command");
-        QTest::addColumn<int>("reached");             // the device the command reached, -1 none
-
+        QTest::addColumn<Replug>("row");
         for (int command : {0xA0, 0xFF, 0}) {
             const QByteArray name = command ? QByteArray::number(command, 16) : QByteArray("checkdev");
-            QTest::addRow("%s, still there", name.constData()) << QByteArrayList{"-"} << command << 2;
-            QTest::addRow("%s, replugged", name.constData()) << QByteArrayList{"path=/fake/hidraw2"} << command << 3;
-            QTest::addRow("%s, other port", name.constData()) << QByteArrayList{""} << command << 3;
-            QTest::addRow("%s, unplugged", name.constData()) << QByteArrayList{} << command << -1;
-            QTest::addRow("%s, a mouse at its path", name.constData())
-                << QByteArrayList{"kind=mute path=/fake/hidraw2"} << command << -1;
+            QTest::addRow("%s, still there", name.constData()) << Replug{{"-"}, command, 2};
+            QTest::addRow("%s, replugged", name.constData()) << Replug{{"path=/fake/hidraw2"}, command, 3};
+            QTest::addRow("%s, other port", name.constData()) << Replug{{""}, command, 3};
+            QTest::addRow("%s, unplugged", name.constData()) << Replug{{}, command, -1};
+            QTest::addRow("%s, a mouse at its path", name.constData()) << Replug{{"kind=mute path=/fake/hidraw2"}, command, -1};
         }
     }
     void commandAfterReplug()
     {
-        QFETCH(QByteArrayList, replug);
-        QFETCH(int, command);
-        QFETCH(int, reached);
-
+        QFETCH(Replug, row);
+        const int command = row.command, reached = row.reached;
         for (const char *keys : {"kind=mute", "kind=foreign", ""})
             addDevice(keys);
         hidEnumerate hid;
         hid.enumerate();
-        if (replug.value(0) != "-") {
+        if (row.replug.value(0) != "-") {
             FakeHid::setPresent(2, false);
-            for (const QByteArray &keys : replug)
+            for (const QByteArray &keys : row.replug)
                 addDevice(keys);
         }
         FakeHid::clearTranscript();
@@ -250,10 +249,9 @@ private slots:
         if (command == 0xA0)
             hid.send0XA0();
         QVector<int> commanded;
-        for (const FakeHid::Call &call : FakeHid::calls("hid_send_feature_report")) {
+        for (const FakeHid::Call &call : FakeHid::calls("hid_send_feature_report"))
             if (call.bytes.at(0) == id && call.length != 512 && call.result >= 0 && !commanded.contains(call.device))
                 commanded << call.device;
-        }
         if (command == 0)
             QCOMPARE(hid.getDevlist().value(0).toMap().value("path").toString(),
                      reached >= 0 ? QString::fromStdString(FakeHid::device(reached).config().path) : QString());
@@ -264,46 +262,31 @@ private slots:
 
     void commands_data()
     {
-        QTest::addColumn<QByteArray>("keys");
-        QTest::addColumn<int>("command");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QStringList>("messages");
-
-        const QStringList none;
-        const QStringList closing{"close", "exit"};
-        const QStringList getFails{"0xff get fails"};
-        QTest::newRow("0xA0") << QByteArray("") << 0xA0 << true << QStringList{"send a2 8 8"} + closing << none;
-        QTest::newRow("0xFF") << QByteArray("") << 0xFF << true
-                              << QStringList{"send 01 7 7", "get 22 7 7"} + closing << none;
-        QTest::newRow("0xFF short reply") << QByteArray("fail=confirmation:short") << 0xFF << true
-                                          << QStringList{"send 01 7 7", "get 22 7 3"} + closing << none;
-        QTest::newRow("0xFF empty reply") << QByteArray("fail=confirmation:empty") << 0xFF << false
-                                          << QStringList{"send 01 7 7", "get 22 7 0"} << getFails;
-        QTest::newRow("0xFF read fails") << QByteArray("fail=confirmation") << 0xFF << false
-                                         << QStringList{"send 01 7 7", "get 22 7 -1"} << getFails;
+        QTest::addColumn<Command>("row");
+        const QStringList none, closing{"close", "exit"}, getFails{"0xff get fails"};
+        QTest::newRow("0xA0") << Command{"", 0xA0, true, QStringList{"send a2 8 8"} + closing, none};
+        QTest::newRow("0xFF") << Command{"", 0xFF, true, QStringList{"send 01 7 7", "get 22 7 7"} + closing, none};
+        QTest::newRow("0xFF short reply")
+            << Command{"fail=confirmation:short", 0xFF, true, QStringList{"send 01 7 7", "get 22 7 3"} + closing, none};
+        QTest::newRow("0xFF empty reply")
+            << Command{"fail=confirmation:empty", 0xFF, false, {"send 01 7 7", "get 22 7 0"}, getFails};
+        QTest::newRow("0xFF read fails") << Command{"fail=confirmation", 0xFF, false, {"send 01 7 7", "get 22 7 -1"}, getFails};
         // no null device handed to hidapi
-        QTest::newRow("0xA0 without device") << QByteArray("open=fails") << 0xA0 << true << none << none;
-        QTest::newRow("0xFF without device") << QByteArray("open=fails") << 0xFF << false << none
-                                             << QStringList{"0xff send failed"};
+        QTest::newRow("0xA0 without device") << Command{"open=fails", 0xA0, true, none, none};
+        QTest::newRow("0xFF without device") << Command{"open=fails", 0xFF, false, none, {"0xff send failed"}};
     }
     void commands()
     {
-        QFETCH(QByteArray, keys);
-        QFETCH(int, command);
-        QFETCH(bool, result);
-        QFETCH(QStringList, calls);
-        QFETCH(QStringList, messages);
-
-        addDevice(keys);
+        QFETCH(Command, row);
+        addDevice(row.keys);
         hidEnumerate hid;
         hid.enumerate();
         hid.opendev();
         FakeHid::clearTranscript();
         DeviceTest::messages.clear();
-        QCOMPARE(command == 0xA0 ? hid.send0XA0() : hid.send0XFF(), result);
-        QCOMPARE(trace(), calls);
-        QCOMPARE(DeviceTest::messages, messages);
+        QCOMPARE(row.command == 0xA0 ? hid.send0XA0() : hid.send0XFF(), row.result);
+        QCOMPARE(trace(), row.calls);
+        QCOMPARE(DeviceTest::messages, row.messages);
         // a failed confirmation keeps the device: the next one goes to it again
         if (FakeHid::openHandles() == 1) {
             FakeHid::device(0).config().failStep = Rt48px::Step::None;

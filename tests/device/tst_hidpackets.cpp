@@ -4,6 +4,10 @@
 
 #include <QtTest>
 
+// A report of `length` bytes with `value` at byte `at`, zeros elsewhere.
+struct Report { int length, at, value; bool accepted; };
+Q_DECLARE_METATYPE(Report)
+
 class TestHidPackets : public QObject
 {
     Q_OBJECT
@@ -28,26 +32,20 @@ private slots:
     // byte 4 of the status report, byte 50 of the information report
     void accepted_data()
     {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("at");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<Report>("row");
         for (int module : {2, 3, 0x80})
-            QTest::addRow("status module %d", module) << 6 << 4 << module << (module <= 2);
-        QTest::newRow("status shorter than 5 bytes") << 4 << 4 << 0 << false;
-        QTest::newRow("information byte 50 = 0x80") << 80 << 50 << 0x80 << true;
-        QTest::newRow("information shorter than 51 bytes") << 50 << 50 << 1 << false;
+            QTest::addRow("status module %d", module) << Report{6, 4, module, module <= 2};
+        QTest::newRow("status shorter than 5 bytes") << Report{4, 4, 0, false};
+        QTest::newRow("information byte 50 = 0x80") << Report{80, 50, 0x80, true};
+        QTest::newRow("information shorter than 51 bytes") << Report{50, 50, 1, false};
     }
     void accepted()
     {
-        QFETCH(int, length);
-        QFETCH(int, at);
-        QFETCH(int, value);
-        QFETCH(bool, accepted);
-        QByteArray report(at + 1, '\0');
-        report[at] = static_cast<char>(value);
-        report.resize(length);
-        QCOMPARE(at == 4 ? HidPackets::statusAccepted(report) : HidPackets::informationAccepted(report), accepted);
+        QFETCH(Report, row);
+        QByteArray report(row.at + 1, '\0');
+        report[row.at] = static_cast<char>(row.value);
+        report.resize(row.length);
+        QCOMPARE(row.at == 4 ? HidPackets::statusAccepted(report) : HidPackets::informationAccepted(report), row.accepted);
     }
 
     void versions_data()

@@ -30,7 +30,6 @@ private slots:
         using O = SeenDevice::Outcome;
         const QVariantMap mouse = record("f0e2", "0002", "Mouse", "M-1", "/dev/hidraw0");
         const QVariantMap keyboard = record("f0e3", "1234", "Keyboard", "K-9", "/dev/hidraw2");
-        const QString policy = "needUp4k 1.1.104";
         QTest::newRow("nothing attached") << SeenDevices{} << QStringList{"search: 0 HID devices"};
         QTest::newRow("others only")
             << SeenDevices{{mouse, O::NotOpened}, {keyboard, O::Refused}}
@@ -51,10 +50,7 @@ private slots:
     {
         QFETCH(SeenDevices, devices);
         QFETCH(QStringList, lines);
-        const QStringList got = SearchLog::lines(devices, "01.0.107", "V1.1.103", "needUp4k 1.1.104");
-        QCOMPARE(got, lines);
-        for (const char *private_ : {"Mouse", "M-1", "Keyboard", "K-9", "hidraw0", "hidraw2"})
-            QVERIFY(!got.join('\n').contains(QLatin1String(private_)));
+        QCOMPARE(SearchLog::lines(devices, "01.0.107", "V1.1.103", "needUp4k 1.1.104"), lines);
     }
 };
 

@@ -8,6 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+struct Compare { QString a, b; int result; };
+Q_DECLARE_METATYPE(Compare)
+// config: the file's lines after the firmware version (null: no file); needUp4k, compareStatus: afterwards
+struct Policy { QByteArray config; QString upVer; bool needed; QString needUp4k, compareStatus; };
+Q_DECLARE_METATYPE(Policy)
+
 class TestVersionPolicy : public QObject
 {
     Q_OBJECT
@@ -15,67 +21,52 @@ class TestVersionPolicy : public QObject
 private slots:
     void compareVersion_data()
     {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("result");
-        QTest::newRow("equal") << "1.1.104" << "1.1.104" << 0;
-        QTest::newRow("trailing zero components") << "1.1.104.0.0" << "1.1.104" << 0;
-        QTest::newRow("shorter is lower") << "1.1" << "1.1.104" << -1;
-        QTest::newRow("numeric, not text") << "1.1.10" << "1.1.9" << 1;
-        QTest::newRow("non-numeric counts as 0") << "1.x.104" << "1.0.104" << 0;
-        QTest::newRow("against empty") << "0.1.104" << "" << 1;
+        QTest::addColumn<Compare>("row");
+        QTest::newRow("equal") << Compare{"1.1.104", "1.1.104", 0};
+        QTest::newRow("trailing zero components") << Compare{"1.1.104.0.0", "1.1.104", 0};
+        QTest::newRow("shorter is lower") << Compare{"1.1", "1.1.104", -1};
+        QTest::newRow("numeric, not text") << Compare{"1.1.10", "1.1.9", 1};
+        QTest::newRow("non-numeric counts as 0") << Compare{"1.x.104", "1.0.104", 0};
+        QTest::newRow("against empty") << Compare{"0.1.104", "", 1};
     }
     void compareVersion()
     {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, result);
-        QCOMPARE(VersionPolicy::compareVersion(a, b), result);
-        QCOMPARE(VersionPolicy::compareVersion(b, a), -result);
+        QFETCH(Compare, row);
+        QCOMPARE(VersionPolicy::compareVersion(row.a, row.b), row.result);
+        QCOMPARE(VersionPolicy::compareVersion(row.b, row.a), -row.result);
     }
 
     void policy_data()
     {
-        QTest::addColumn<QByteArray>("config");   // null: no file
-        QTest::addColumn<QString>("upVer");
-        QTest::addColumn<bool>("needed");
-        QTest::addColumn<QString>("needUp4k");   // afterwards
-        QTest::addColumn<QString>("compareStatus");
-
+        QTest::addColumn<Policy>("row");
         const QByteArray none;
-        QTest::newRow("no file, equal once V removed") << none << "V1.1.104" << false << "1.1.104" << "true";
-        QTest::newRow("lower-case v stays") << none << "v1.1.104" << true << "1.1.104" << "true";
-        QTest::newRow("higher") << none << "V1.1.105" << true << "1.1.104" << "true";
-        QTest::newRow("false") << QByteArray("compareStatus=false\n") << "V0.0.1" << false << "1.1.104" << "false";
-        QTest::newRow("TRUE") << QByteArray("compareStatus=TRUE\n") << "V0.0.1" << true << "1.1.104" << "true";
-        QTest::newRow("own needUp4k") << QByteArray("needUp4k=1.2\ncompareStatus=true\n") << "V1.2.0" << false
-                                      << "1.2" << "true";
-        QTest::newRow("empty needUp4k") << QByteArray("needUp4k=\n") << "V1.1.104" << true << "" << "true";
+        QTest::newRow("no file, equal once V removed") << Policy{none, "V1.1.104", false, "1.1.104", "true"};
+        QTest::newRow("lower-case v stays") << Policy{none, "v1.1.104", true, "1.1.104", "true"};
+        QTest::newRow("higher") << Policy{none, "V1.1.105", true, "1.1.104", "true"};
+        QTest::newRow("false") << Policy{"compareStatus=false\n", "V0.0.1", false, "1.1.104", "false"};
+        QTest::newRow("TRUE") << Policy{"compareStatus=TRUE\n", "V0.0.1", true, "1.1.104", "true"};
+        QTest::newRow("own needUp4k") << Policy{"needUp4k=1.2\ncompareStatus=true\n", "V1.2.0", false, "1.2", "true"};
+        QTest::newRow("empty needUp4k") << Policy{"needUp4k=\n", "V1.1.104", true, "", "true"};
     }
     void policy()
     {
-        QFETCH(QByteArray, config);
-        QFETCH(QString, upVer);
-        QFETCH(bool, needed);
-        QFETCH(QString, needUp4k);
-        QFETCH(QString, compareStatus);
-
+        QFETCH(Policy, row);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("config.ini"));
         QStringList keys{QStringLiteral("compareStatus"), QStringLiteral("needUp4k")};
-        if (!config.isNull()) {
-            QVERIFY(TextFiles::write(path, "deviceFW_Ver=V2.0.07\n" + config));
+        if (!row.config.isNull()) {
+            QVERIFY(TextFiles::write(path, "deviceFW_Ver=V2.0.07\n" + row.config));
             keys.insert(1, QStringLiteral("deviceFW_Ver"));
         }
         {
             QSettings settings(path, QSettings::IniFormat);
-            QCOMPARE(VersionPolicy::needsMicrocodeUpgrade(settings, upVer), needed);
+            QCOMPARE(VersionPolicy::needsMicrocodeUpgrade(settings, row.upVer), row.needed);
         }
         QSettings after(path, QSettings::IniFormat);
         QCOMPARE(after.allKeys(), keys);   // nothing deleted, nothing else written
-        QCOMPARE(after.value(QStringLiteral("needUp4k")).toString(), needUp4k);
-        QCOMPARE(after.value(QStringLiteral("compareStatus")).toString(), compareStatus);
-        QCOMPARE(after.value(QStringLiteral("deviceFW_Ver"), "V2.0.07").toString(), QStringLiteral("V2.0.07"));
+        QCOMPARE(QStringList({after.value("needUp4k").toString(), after.value("compareStatus").toString(),
+                              after.value("deviceFW_Ver", "V2.0.07").toString()}),
+                 QStringList({row.needUp4k, row.compareStatus, "V2.0.07"}));
     }
 
     // config.ini as editors save it: UTF-8 with or without a byte-order mark.
