@@ -133,31 +133,24 @@ private slots:
     void deviceRecord_data()
     {
         QTest::addColumn<QByteArray>("keys");
-        QTest::addColumn<QVariantMap>("record");
-
-        const QVariantMap full{{"interface_number", 0}, {"manufacturer", "VELM"}, {"modelname", "RT48PX KVM"},
-                               {"path", "/fake/hidraw0"}, {"pid", "0048"}, {"release_number", 0x0104},
-                               {"serial_number", "RT48PX-0001"}, {"ucode", 0}, {"vid", "f0e1"}};
-        auto with = [&full](const QVariantMap &changes) {
-            QVariantMap record = full;
-            record.insert(changes);
-            return record;
-        };
-        QTest::newRow("defaults") << QByteArray("") << full;
+        QTest::addColumn<QVariantMap>("changes");   // to DeviceTest::record
+        QTest::newRow("defaults") << QByteArray("") << QVariantMap();
         QTest::newRow("ids padded, lower case") << QByteArray("vid=1 pid=ABCD release=fffe interface=3")
-            << with({{"vid", "0001"}, {"pid", "abcd"}, {"release_number", 0xfffe}, {"interface_number", 3}});
+            << QVariantMap{{"vid", "0001"}, {"pid", "abcd"}, {"release_number", 0xfffe}, {"interface_number", 3}};
         QTest::newRow("path cut at the last #")
             << QByteArray("path=\\\\?\\hid#vid_f0e1&pid_0048#7&1b#{4d1e55b2-f16f-11cf-88cb-001111000030}")
-            << with({{"path", "\\\\?\\hid#vid_f0e1&pid_0048#7&1b"}});
-        QTest::newRow("path starting with #") << QByteArray("path=#abc") << with({{"path", ""}});
+            << QVariantMap{{"path", "\\\\?\\hid#vid_f0e1&pid_0048#7&1b"}};
+        QTest::newRow("path starting with #") << QByteArray("path=#abc") << QVariantMap{{"path", ""}};
         QTest::newRow("missing strings") << QByteArray("manufacturer=- product=- serial=-")
-            << with({{"manufacturer", QString()}, {"modelname", QString()}, {"serial_number", QString()}});
-        QTest::newRow("micro-code differs") << QByteArray("microcode=V1R1105") << with({{"ucode", 1}});
+            << QVariantMap{{"manufacturer", QString()}, {"modelname", QString()}, {"serial_number", QString()}};
+        QTest::newRow("micro-code differs") << QByteArray("microcode=V1R1105") << QVariantMap{{"ucode", 1}};
     }
     void deviceRecord()
     {
         QFETCH(QByteArray, keys);
-        QFETCH(QVariantMap, record);
+        QFETCH(QVariantMap, changes);
+        QVariantMap record = DeviceTest::record("/fake/hidraw0", 0);
+        record.insert(changes);
         addDevice(keys);
         hidEnumerate hid;
         hid.enumerate();
