@@ -18,11 +18,7 @@ QStringList reports(int from = 0)
 }
 
 // A line to the harness's control FIFO.
-bool control(const QByteArray &command)
-{
-    QFile fifo(qEnvironmentVariable("RT48PX_HIDRAW_CONTROL"));
-    return fifo.open(QIODevice::WriteOnly) && fifo.write(command + '\n') > 0;
-}
+bool control(const QByteArray &command) { return TextFiles::write(qEnvironmentVariable("RT48PX_HIDRAW_CONTROL"), command + '\n'); }
 
 // The identification: the mouse refuses the probe, the RT48PX takes it and the
 // exchange that follows (the device refuses any wrong byte: result -1).

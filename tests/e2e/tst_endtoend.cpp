@@ -48,10 +48,8 @@ public:
     // A command for the harness (replug, unplug, linger); true once it is applied.
     bool control(const QString &command) const
     {
-        QFile fifo(env.path(QStringLiteral("control")));
-        if (!fifo.open(QIODevice::WriteOnly) || fifo.write((command + QLatin1Char('\n')).toUtf8()) <= 0)
+        if (!TextFiles::write(env.path("control"), command + '\n'))
             return false;
-        fifo.close();
         const QString done = QStringLiteral("control %1: done").arg(command);
         return QTest::qWaitFor([&] { return TextFiles::lines(transcriptFile()).contains(done); }, 10000);
     }
