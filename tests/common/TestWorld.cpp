@@ -73,7 +73,8 @@ QStringList TestWorld::recorded(const QString &key) const
 
 QString TestWorld::recordEnd() const
 {
-    return recorded().value(recorded().size() - 1);
+    const QStringList lines = recorded();   // read once: the stand-ins may still be writing
+    return lines.value(lines.size() - 1);
 }
 
 bool TestWorld::addUpgradePrograms() const

@@ -11,12 +11,7 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+struct Run { int exitCode; QByteArray out; QString err; };
 
 // Runs the program copy with `arguments`, under the device harness when `devices` are given.
 Run runProgram(const TestWorld &env, const QStringList &arguments, const QStringList &devices = {})
