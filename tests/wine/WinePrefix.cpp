@@ -3,101 +3,78 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
-QString wine64()
-{
-    return QStringLiteral(UPVANE_WINE64);
-}
-
-QString wineserver()
-{
-    return QStringLiteral(UPVANE_WINESERVER);
-}
+const QString kWine64 = QStringLiteral(UPVANE_WINE64);
+const QString kWineserver = QStringLiteral(UPVANE_WINESERVER);
 
 // What every Wine process of the tests gets: no debug chatter, no offer to
 // install Mono or Gecko, no desktop entries written into the developer's menus.
-void addWineSettings(QProcessEnvironment &env, const QString &prefix, const QString &home)
+QProcessEnvironment wineEnvironment(const QString &prefix, const QString &home)
 {
-    env.insert(QStringLiteral("WINEPREFIX"), prefix);
-    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
-    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml=;winemenubuilder.exe=d"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
-    env.remove(QStringLiteral("WINEPATH"));
-    env.remove(QStringLiteral("WINELOADER"));
-    env.remove(QStringLiteral("WINESERVER"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"WINEPATH", "WINELOADER", "WINESERVER"})
+        env.remove(QLatin1String(name));
+    const QPair<const char *, QString> settings[] = {
+        {"WINEPREFIX", prefix}, {"WINEDEBUG", QStringLiteral("-all")},
+        {"WINEDLLOVERRIDES", QStringLiteral("mscoree,mshtml=;winemenubuilder.exe=d")}, {"HOME", home},
+        {"XDG_CONFIG_HOME", home + QStringLiteral("/.config")}, {"XDG_DATA_HOME", home + QStringLiteral("/.local/share")},
+        {"XDG_CACHE_HOME", home + QStringLiteral("/.cache")}};
+    for (const auto &setting : settings)
+        env.insert(QLatin1String(setting.first), setting.second);
+    return env;
 }
 
-bool runToEnd(const QString &program, const QStringList &arguments, const QProcessEnvironment &env, int timeoutMs)
+// Waits for a started `process`: its exit code, or -1 when it crashed or did
+// not end within `timeoutMs` (then it is killed).
+int finish(QProcess &process, int timeoutMs)
 {
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setProcessEnvironment(env);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start();
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
-        return false;
+        return -1;
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+int runQuietly(const QString &program, const QStringList &arguments, const QProcessEnvironment &env, int timeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return finish(process, timeoutMs);
 }
 
 // The template prefix, made on first use and kept until the test program ends.
 struct Template
 {
     QTemporaryDir dir;
+    QProcessEnvironment env = wineEnvironment(dir.path() + QStringLiteral("/prefix"), dir.path() + QStringLiteral("/home"));
     QString error;
 
     Template()
     {
-        const QString prefix = dir.path() + QStringLiteral("/prefix");
-        const QString home = dir.path() + QStringLiteral("/home");
-        QDir().mkpath(home);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        addWineSettings(env, prefix, home);
-        if (!dir.isValid())
-            error = QStringLiteral("no temporary folder for the template prefix");
-        else if (!runToEnd(wine64(), {QStringLiteral("wineboot"), QStringLiteral("--init")}, env, 180000)
-                 || !runToEnd(wineserver(), {QStringLiteral("--wait")}, env, 60000)
-                 || !QFileInfo(prefix + QStringLiteral("/drive_c/windows")).isDir())
-            error = QStringLiteral("wineboot could not create a prefix in ") + prefix;
+        if (!dir.isValid() || !QDir().mkpath(dir.path() + QStringLiteral("/home"))
+            || runQuietly(kWine64, {QStringLiteral("wineboot"), QStringLiteral("--init")}, env, 180000) != 0
+            || runQuietly(kWineserver, {QStringLiteral("--wait")}, env, 60000) != 0
+            || !QFileInfo(dir.path() + QStringLiteral("/prefix/drive_c/windows")).isDir())
+            error = QStringLiteral("wineboot could not create a prefix in ") + dir.path();
     }
-    ~Template()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        addWineSettings(env, dir.path() + QStringLiteral("/prefix"), dir.path() + QStringLiteral("/home"));
-        runToEnd(wineserver(), {QStringLiteral("-k")}, env, 30000);
-    }
-
-    static Template &instance()
-    {
-        static Template made;
-        return made;
-    }
+    ~Template() { runQuietly(kWineserver, {QStringLiteral("-k")}, env, 30000); }
 };
 
 }
 
 WinePrefix::WinePrefix()
 {
-    Template &made = Template::instance();
-    if (!made.error.isEmpty()) {
-        m_error = made.error;
-        return;
-    }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder for the prefix");
-        return;
-    }
-    QDir().mkpath(m_dir.path() + QStringLiteral("/home"));
-    if (QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), made.dir.path() + QStringLiteral("/prefix"), prefix()}) != 0)
+    static Template made;
+    m_error = made.error;
+    if (m_error.isEmpty() && (!m_dir.isValid() || !QDir().mkpath(m_dir.path() + QStringLiteral("/home"))
+                              || QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), made.dir.path() + QStringLiteral("/prefix"), prefix()}) != 0))
         m_error = QStringLiteral("could not copy the template prefix");
 }
 
@@ -113,67 +90,44 @@ QString WinePrefix::windowsBuild()
     return fromEnvironment.isEmpty() ? QStringLiteral(UPVANE_WINDOWS_BUILD_DIR) : fromEnvironment;
 }
 
-QString WinePrefix::installedLayout()
-{
-    return windowsBuild() + QStringLiteral("/install");
-}
-
 QString WinePrefix::unavailableReason()
 {
     if (!QFileInfo(installedLayout() + QStringLiteral("/upvane.exe")).isFile())
-        return QStringLiteral("no Windows build in %1 (run scripts/build-windows, or set UPVANE_WINDOWS_BUILD)")
-            .arg(windowsBuild());
-    if (!QFileInfo(wine64()).isExecutable())
-        return QStringLiteral("wine64 not found (%1)").arg(wine64());
+        return QStringLiteral("no Windows build in %1 (run scripts/build-windows, or set UPVANE_WINDOWS_BUILD)").arg(windowsBuild());
+    if (!QFileInfo(kWine64).isExecutable())
+        return QStringLiteral("wine64 not found (%1)").arg(kWine64);
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return QStringLiteral("no X display: Wine programs need one (run under Xvfb)");
     return {};
-}
-
-QString WinePrefix::prefix() const
-{
-    return m_dir.path() + QStringLiteral("/prefix");
-}
-
-QString WinePrefix::driveC() const
-{
-    return prefix() + QStringLiteral("/drive_c");
 }
 
 QString WinePrefix::unixPath(const QString &windowsPath) const
 {
     QString path = windowsPath;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (path.startsWith(QLatin1String("C:/"), Qt::CaseInsensitive))
-        return driveC() + path.mid(2);
-    return path;
+    return path.startsWith(QLatin1String("C:/"), Qt::CaseInsensitive) ? driveC() + path.mid(2) : path;
 }
 
 QString WinePrefix::appDataDir() const
 {
     // drive_c/users/<user>/AppData/Roaming, <user> being the Linux user's name.
-    QString user;
-    for (const QString &name : QDir(driveC() + QStringLiteral("/users")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (name != QLatin1String("Public"))
-            user = name;
-    }
-    return driveC() + QStringLiteral("/users/%1/AppData/Roaming/VELM/VELM Upvane").arg(user);
+    const QStringList users = QDir(driveC() + QStringLiteral("/users"))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                  .filter(QRegularExpression(QStringLiteral("^(?!Public$)")));
+    return driveC() + QStringLiteral("/users/%1/AppData/Roaming/VELM/VELM Upvane").arg(users.value(0));
 }
 
 QProcessEnvironment WinePrefix::environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    addWineSettings(env, prefix(), m_dir.path() + QStringLiteral("/home"));
-    return env;
+    return wineEnvironment(prefix(), m_dir.path() + QStringLiteral("/home"));
 }
 
 void WinePrefix::prepare(QProcess &process, const QString &program, const QStringList &arguments,
                          const QProcessEnvironment &extra) const
 {
     QProcessEnvironment env = environment();
-    for (const QString &key : extra.keys())
-        env.insert(key, extra.value(key));
-    process.setProgram(wine64());
+    env.insert(extra);
+    process.setProgram(kWine64);
     process.setArguments(QStringList{program} + arguments);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(m_dir.path() + QStringLiteral("/home"));
@@ -186,40 +140,29 @@ int WinePrefix::run(const QString &program, const QStringList &arguments, int ti
     QProcess process;
     prepare(process, program, arguments, extra);
     process.start();
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return -1;
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return finish(process, timeoutMs);
+}
+
+int WinePrefix::addDword(const QString &key, const QString &name, int value) const
+{
+    return run(QStringLiteral("reg"), {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), QStringLiteral("REG_DWORD"),
+                                       QStringLiteral("/d"), QString::number(value), QStringLiteral("/f")}, 60000);
 }
 
 bool WinePrefix::copyFolder(const QString &from, const QString &windowsTo) const
 {
     const QString to = unixPath(windowsTo);
-    QDir().mkpath(QFileInfo(to).path());
-    return QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), from, to}) == 0;
-}
-
-QList<QStringList> WinePrefix::processes(const QString &image) const
-{
-    QList<QStringList> commandLines;
-    for (const auto &process : findProcesses(image))
-        commandLines << process.second;
-    return commandLines;
+    return QDir().mkpath(QFileInfo(to).path()) && QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), from, to}) == 0;
 }
 
 QStringList WinePrefix::loadedDlls(const QString &image) const
 {
     QStringList dlls;
-    for (const auto &process : findProcesses(image)) {
-        QFile maps(QStringLiteral("/proc/%1/maps").arg(process.first));
-        if (!maps.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : maps.readAll().split('\n')) {
-            const int slash = line.indexOf('/');
-            const QString path = slash < 0 ? QString() : QString::fromLocal8Bit(line.mid(slash));
-            if (path.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive) && !dlls.contains(path))
+    for (const QString &pid : processes(image).keys()) {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+        for (const QByteArray &line : maps.open(QIODevice::ReadOnly) ? maps.readAll().split('\n') : QList<QByteArray>()) {
+            const QString path = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+            if (line.contains('/') && path.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive) && !dlls.contains(path))
                 dlls << path;
         }
     }
@@ -241,34 +184,26 @@ bool WinePrefix::windowExists(const QString &title)
 {
     QProcess search;
     search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
-    return search.waitForFinished(10000) && search.exitStatus() == QProcess::NormalExit && search.exitCode() == 0
-        && !search.readAllStandardOutput().trimmed().isEmpty();
+    return finish(search, 10000) == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
 }
 
-QList<QPair<QString, QStringList>> WinePrefix::findProcesses(const QString &image) const
+QMap<QString, QStringList> WinePrefix::processes(const QString &image) const
 {
-    QList<QPair<QString, QStringList>> found;
+    QMap<QString, QStringList> found;
     const QByteArray ours = "WINEPREFIX=" + prefix().toLocal8Bit();
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (!pid.front().isDigit() || !environ.open(QIODevice::ReadOnly) || !environ.readAll().split('\0').contains(ours))
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs)) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid)), cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly) || !environ.readAll().split('\0').contains(ours) || !cmdline.open(QIODevice::ReadOnly))
             continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmdline.open(QIODevice::ReadOnly))
-            continue;
-        QStringList words;
-        for (const QByteArray &word : cmdline.readAll().split('\0'))
-            words << QString::fromLocal8Bit(word);
-        while (!words.isEmpty() && words.last().isEmpty())
-            words.removeLast();
+        const QStringList words = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
         if (!words.isEmpty() && words.first().endsWith(image, Qt::CaseInsensitive))
-            found << qMakePair(pid, words);
+            found.insert(pid, words);
     }
     return found;
 }
 
 void WinePrefix::stop() const
 {
-    runToEnd(wineserver(), {QStringLiteral("-k")}, environment(), 30000);
-    runToEnd(wineserver(), {QStringLiteral("--wait")}, environment(), 30000);
+    runQuietly(kWineserver, {QStringLiteral("-k")}, environment(), 30000);
+    runQuietly(kWineserver, {QStringLiteral("--wait")}, environment(), 30000);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -27,14 +28,14 @@ public:
     // the one configured at build time.
     static QString windowsBuild();
     // build-windows/install: the program folder as it ships.
-    static QString installedLayout();
+    static QString installedLayout() { return windowsBuild() + QStringLiteral("/install"); }
 
     // False when the template could not be made or copied (see error()).
     bool isValid() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }
 
-    QString prefix() const;
-    QString driveC() const;
+    QString prefix() const { return m_dir.path() + QStringLiteral("/prefix"); }
+    QString driveC() const { return prefix() + QStringLiteral("/drive_c"); }
     // "C:\\a\\b" or "C:/a/b" -> the file under drive_c; other drives unchanged.
     QString unixPath(const QString &windowsPath) const;
     // The user's roaming application-data folder of the wizard, as Qt forms it
@@ -50,15 +51,18 @@ public:
     // within `timeoutMs`.
     int run(const QString &program, const QStringList &arguments, int timeoutMs,
             const QProcessEnvironment &extra = {}) const;
+    // Sets the registry value `key`\`name` to the DWORD `value`: reg's exit code
+    // (0 when set), as run() gives it.
+    int addDword(const QString &key, const QString &name, int value) const;
 
     // Copies the folder `from` (a Linux path) to the Windows path `to` in this
     // prefix, as `cp -a` does. False when the copy failed.
     bool copyFolder(const QString &from, const QString &windowsTo) const;
 
-    // Command lines of the Wine processes of this prefix whose program name
-    // ends in `image` (e.g. "notepad.exe"), as Wine shows them: program and
-    // arguments as the Windows program got them.
-    QList<QStringList> processes(const QString &image) const;
+    // The Wine processes of this prefix whose program name ends in `image`
+    // (e.g. "notepad.exe"): process id -> command line as Wine shows it,
+    // program and arguments as the Windows program got them.
+    QMap<QString, QStringList> processes(const QString &image) const;
     // The Linux paths of the DLLs that the Wine processes of this prefix running
     // `image` have mapped (none when no such process runs).
     QStringList loadedDlls(const QString &image) const;
@@ -74,9 +78,6 @@ public:
     void stop() const;
 
 private:
-    // The process ids of this prefix's processes running `image`, with their command lines.
-    QList<QPair<QString, QStringList>> findProcesses(const QString &image) const;
-
     QTemporaryDir m_dir;
     QString m_error;
 };

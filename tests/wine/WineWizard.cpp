@@ -11,12 +11,11 @@ const QString kRecords = QStringLiteral("C:/records");
 // How Wine's HID device paths name the device of the harness's `keys`: "vid_f0e1&pid_0048".
 QString pathName(const QString &keys)
 {
-    const auto id = [&keys](const QString &key, const QString &fallback) {
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\b%1=([0-9a-f]+)").arg(key)).match(keys);
-        return match.hasMatch() ? match.captured(1).rightJustified(4, QLatin1Char('0')) : fallback;
+    const auto id = [&keys](const char *key, const char *fallback) {
+        const QString value = QRegularExpression(QStringLiteral("\\b%1=([0-9a-f]+)").arg(QLatin1String(key))).match(keys).captured(1);
+        return value.isEmpty() ? QLatin1String(fallback) : value.rightJustified(4, QLatin1Char('0'));
     };
-    return QStringLiteral("vid_%1&pid_%2").arg(id(QStringLiteral("vid"), QStringLiteral("f0e1")),
-                                                 id(QStringLiteral("pid"), QStringLiteral("0048")));
+    return QStringLiteral("vid_%1&pid_%2").arg(id("vid", "f0e1"), id("pid", "0048"));
 }
 
 }
@@ -50,10 +49,7 @@ void WineWizard::useDevices(const QStringList &devices)
     m_devices = devices;
     m_ready = m_ready
         && QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/standins/cfgmgr32.dll"), programDir() + QStringLiteral("/cfgmgr32.dll"))
-        && wine.run(QStringLiteral("reg"), {QStringLiteral("add"), QStringLiteral("HKLM\\System\\CurrentControlSet\\Services\\winebus"),
-                                            QStringLiteral("/v"), QStringLiteral("Enable SDL"), QStringLiteral("/t"),
-                                            QStringLiteral("REG_DWORD"), QStringLiteral("/d"), QStringLiteral("0"), QStringLiteral("/f")},
-                    60000) == 0;
+        && wine.addDword(QStringLiteral("HKLM\\System\\CurrentControlSet\\Services\\winebus"), QStringLiteral("Enable SDL"), 0) == 0;
     wine.stop();   // the setting is read when the session starts
     m_env.insert(QStringLiteral("WINEDLLOVERRIDES"), wine.environment().value(QStringLiteral("WINEDLLOVERRIDES"))
                      + QStringLiteral(";cfgmgr32=n;winedbg.exe=d"));

@@ -75,10 +75,12 @@ QString versionText(const QByteArray &record, const QString &key)
     return text.mid(at, text.indexOf(QChar(0), at) - at);
 }
 
-// The files under `dir`, relative to it, sorted.
-QStringList filesUnder(const QString &dir)
+// The files under `dir`, relative to it, sorted, with `extra` among them.
+QStringList filesUnder(const QString &dir, const QString &extra = {})
 {
     QStringList files;
+    if (!extra.isEmpty())
+        files << extra;
     QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << QDir(dir).relativeFilePath(it.next());
@@ -98,34 +100,22 @@ private slots:
         WINE_TESTS_REQUIRED();
         QVERIFY(m_work.isValid());
 
-        // The maker's programs: two small Windows programs, each its own bytes.
-        QVERIFY(QDir().mkpath(work(QStringLiteral("maker"))));
-        for (const QString &name : {QStringLiteral("RT48PX_4K"), QStringLiteral("RT48PX")}) {
-            const QString source = work(name + QStringLiteral(".c"));
-            QVERIFY(TextFiles::write(source, QStringLiteral("int main(void) { return sizeof \"maker's %1\" == 0; }\n").arg(name)));
-            QString output;
-            QVERIFY2(runTool(QStringLiteral("x86_64-w64-mingw32-gcc"),
-                             {QStringLiteral("-s"), QStringLiteral("-o"), work(QStringLiteral("maker/%1.exe").arg(name)), source},
-                             60000, &output) == 0, qPrintable(output));
-        }
-        // Folders package-windows must refuse: one program missing; a Linux
-        // program under the name of a Windows one.
-        QVERIFY(QDir().mkpath(work(QStringLiteral("only firmware"))));
-        QVERIFY(QFile::copy(work(QStringLiteral("maker/RT48PX.exe")), work(QStringLiteral("only firmware/RT48PX.exe"))));
-        QVERIFY(QDir().mkpath(work(QStringLiteral("linux"))));
-        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), work(QStringLiteral("linux/RT48PX_4K.exe"))));
-        QVERIFY(QFile::copy(work(QStringLiteral("maker/RT48PX.exe")), work(QStringLiteral("linux/RT48PX.exe"))));
-        // A throwaway certificate with its key, as package-windows takes them.
+        // In the work folder: the maker's programs (two small Windows programs,
+        // each its own bytes); folders package-windows must refuse (one program
+        // missing; a Linux program under the name of a Windows one); a
+        // throwaway certificate with its key, as package-windows takes them.
+        const QString script = QStringLiteral(
+            "set -e; cd \"$0\"; mkdir maker 'only firmware' linux\n"
+            "for n in RT48PX_4K RT48PX; do\n"
+            "  printf 'int main(void) { return sizeof \"maker %s\" == 0; }\\n' $n > $n.c\n"
+            "  x86_64-w64-mingw32-gcc -s -o maker/$n.exe $n.c\n"
+            "done\n"
+            "cp maker/RT48PX.exe 'only firmware/'; cp maker/RT48PX.exe linux/; cp \"$1\" linux/RT48PX_4K.exe\n"
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Upvane throwaway signer' -keyout key.pem -out cert.pem\n"
+            "openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout \"pass:$2\"\n");
         QString output;
-        QVERIFY2(runTool(QStringLiteral("openssl"),
-                         {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                          QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                          QStringLiteral("/CN=Upvane throwaway signer"), QStringLiteral("-keyout"), work(QStringLiteral("key.pem")),
-                          QStringLiteral("-out"), work(QStringLiteral("cert.pem"))}, 60000, &output) == 0, qPrintable(output));
-        QVERIFY2(runTool(QStringLiteral("openssl"),
-                         {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-inkey"), work(QStringLiteral("key.pem")),
-                          QStringLiteral("-in"), work(QStringLiteral("cert.pem")), QStringLiteral("-out"), work(QStringLiteral("cert.p12")),
-                          QStringLiteral("-passout"), QStringLiteral("pass:") + kSignPassword}, 60000, &output) == 0, qPrintable(output));
+        QVERIFY2(runTool(QStringLiteral("sh"), {QStringLiteral("-c"), script, m_work.path(), QCoreApplication::applicationFilePath(), kSignPassword},
+                         120000, &output) == 0, qPrintable(output));
     }
 
     void versionRecord_data()
@@ -144,11 +134,10 @@ private slots:
         // The fixed part: after its signature and layout version, file and product version, 1.1.107.1 each.
         const int fixed = record.indexOf(QByteArray::fromHex("bd04effe"));
         QCOMPARE(record.mid(fixed + 8, 16).toHex(), QByteArray("0100010001006b00" "0100010001006b00"));
-        QCOMPARE(versionText(record, QStringLiteral("CompanyName")), QStringLiteral("VELM"));
-        QCOMPARE(versionText(record, QStringLiteral("ProductName")), QStringLiteral("VELM Upvane"));
-        QCOMPARE(versionText(record, QStringLiteral("FileDescription")), description);
-        QCOMPARE(versionText(record, QStringLiteral("FileVersion")), kVersion);
-        QCOMPARE(versionText(record, QStringLiteral("ProductVersion")), kVersion);
+        const QPair<const char *, QString> texts[] = {{"CompanyName", QStringLiteral("VELM")}, {"ProductName", kReleaseName},
+                                                      {"FileDescription", description}, {"FileVersion", kVersion}, {"ProductVersion", kVersion}};
+        for (const auto &text : texts)
+            QCOMPARE(versionText(record, QLatin1String(text.first)), text.second);
     }
 
     void manifest()
@@ -172,10 +161,7 @@ private slots:
         // A silent install puts the shipped layout, its uninstaller and a
         // Start-menu entry in place, in a folder of its own that says what it is.
         QCOMPARE(wine.run(installer(), {QStringLiteral("/S")}, 180000), 0);
-        QStringList expected = filesUnder(WinePrefix::installedLayout());
-        expected << QStringLiteral("Uninstall.exe");
-        expected.sort();
-        QCOMPARE(filesUnder(installDir), expected);
+        QCOMPARE(filesUnder(installDir), filesUnder(WinePrefix::installedLayout(), QStringLiteral("Uninstall.exe")));
         const QByteArray link = contents(wine.unixPath(menuDir) + QStringLiteral("/%1.lnk").arg(kTestName));
         QVERIFY(link.contains(QString(windowsDir + QStringLiteral("/upvane.exe")).replace(QLatin1Char('/'), QLatin1Char('\\')).toLatin1()));
 
@@ -255,29 +241,22 @@ private slots:
         qInfo("package-windows took %lld s", took.elapsed() / 1000);
 
         const QString built = releaseBuild() + QStringLiteral("/Upvane-%1-win64.exe").arg(kVersion);
-        QCOMPARE(versionText(resource(built, 16), QStringLiteral("FileDescription")),
-                 QStringLiteral("VELM Upvane Setup"));
-        QVERIFY2(signedByThrowaway(built, &output), qPrintable(output));
+        QCOMPARE(versionText(resource(built, 16), QStringLiteral("FileDescription")), QStringLiteral("VELM Upvane Setup"));
 
         WinePrefix wine;
         QVERIFY2(wine.isValid(), qPrintable(wine.error()));
         QCOMPARE(wine.run(built, {QStringLiteral("/S")}, 180000), 0);
         const QString dir = wine.unixPath(installFolder(kReleaseName));
-        QStringList expected = filesUnder(WinePrefix::installedLayout());
-        expected << QStringLiteral("Uninstall.exe");
-        expected.sort();
         const QStringList installed = filesUnder(dir);
-        QCOMPARE(installed, expected);
+        QCOMPARE(installed, filesUnder(WinePrefix::installedLayout(), QStringLiteral("Uninstall.exe")));
         QVERIFY(QFile::exists(wine.unixPath(startMenuFolder(kReleaseName)) + QStringLiteral("/VELM Upvane.lnk")));
-        for (const QString &file : installed) {
-            if (file.startsWith(QLatin1String("upgradefile/")))
-                QVERIFY2(contents(dir + QLatin1Char('/') + file) == contents(work(QStringLiteral("maker/") + file.mid(12))), qPrintable(file));
-            else if (file.endsWith(QLatin1String(".dll")))
-                QVERIFY2(contents(dir + QLatin1Char('/') + file) == contents(WinePrefix::installedLayout() + QLatin1Char('/') + file),
-                         qPrintable(file));
+        for (const QString &file : installed.filter(QRegularExpression(QStringLiteral("^upgradefile/|\\.dll$")))) {
+            const QString from = file.startsWith(QLatin1String("upgradefile/")) ? work(QStringLiteral("maker/") + file.mid(12))
+                                                                                 : WinePrefix::installedLayout() + QLatin1Char('/') + file;
+            QVERIFY2(contents(dir + QLatin1Char('/') + file) == contents(from), qPrintable(file));
         }
-        for (const QString &file : {QStringLiteral("upvane.exe"), QStringLiteral("Uninstall.exe")})
-            QVERIFY2(signedByThrowaway(dir + QLatin1Char('/') + file, &output), qPrintable(file + QLatin1Char('\n') + output));
+        for (const QString &file : {built, dir + QStringLiteral("/upvane.exe"), dir + QStringLiteral("/Uninstall.exe")})
+            QVERIFY2(signedByThrowaway(file, &output), qPrintable(file + QLatin1Char('\n') + output));
         // The pages' support address, as the program's code holds it.
         const QByteArray url(reinterpret_cast<const char *>(kSupportUrl.utf16()), kSupportUrl.size() * 2);
         QVERIFY(contents(dir + QStringLiteral("/upvane.exe")).contains(url));
@@ -301,10 +280,9 @@ private slots:
         WinePrefix wine;
         QVERIFY2(wine.isValid(), qPrintable(wine.error()));
         const QString folder = QStringLiteral("C:/Opener");
-        QVERIFY(wine.copyFolder(WinePrefix::installedLayout(), folder));
+        QVERIFY(wine.copyFolder(WinePrefix::installedLayout(), folder) && QDir().mkpath(wine.unixPath(folder + QStringLiteral("/Report"))));
         QVERIFY(QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/open-report.exe"),
                             wine.unixPath(folder + QStringLiteral("/open-report.exe"))));
-        QVERIFY(QDir().mkpath(wine.unixPath(folder + QStringLiteral("/Report"))));
         QVERIFY(TextFiles::write(wine.unixPath(folder + QStringLiteral("/Report/") + report), QStringLiteral("report\r\n")));
 
         QCOMPARE(wine.run(folder + QStringLiteral("/open-report.exe"), {name}, 60000), exitCode);
@@ -316,7 +294,7 @@ private slots:
         // notepad.exe, with the report's full path as Qt gives it as its only
         // argument, shows the report in its window.
         QTRY_VERIFY_WITH_TIMEOUT(!wine.processes(QStringLiteral("notepad.exe")).isEmpty(), 30000);
-        const QList<QStringList> notepads = wine.processes(QStringLiteral("notepad.exe"));
+        const QList<QStringList> notepads = wine.processes(QStringLiteral("notepad.exe")).values();
         QCOMPARE(notepads.size(), 1);
         QCOMPARE(notepads.first().mid(1), QStringList{folder + QStringLiteral("/Report/") + name});
         QTRY_VERIFY_WITH_TIMEOUT(WinePrefix::windowExists(QStringLiteral("^%1 - Notepad$").arg(name)), 30000);

@@ -258,11 +258,7 @@ private slots:
         QFETCH(int, logPixels);
         WineWizard wizard;   // no devices: the device page's search goes on
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        QCOMPARE(wizard.wine.run(QStringLiteral("reg"), {QStringLiteral("add"), QStringLiteral("HKCU\\Control Panel\\Desktop"),
-                                                         QStringLiteral("/v"), QStringLiteral("LogPixels"), QStringLiteral("/t"),
-                                                         QStringLiteral("REG_DWORD"), QStringLiteral("/d"),
-                                                         QString::number(logPixels), QStringLiteral("/f")}, 60000),
-                 0);
+        QCOMPARE(wizard.wine.addDword(QStringLiteral("HKCU\\Control Panel\\Desktop"), QStringLiteral("LogPixels"), logPixels), 0);
         wizard.start();
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(walker.waitFor([&](const QImage &) { return walker.findPanel() && walker.windowRect().width() > 1200; }, 60000),
