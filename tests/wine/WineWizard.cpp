@@ -88,6 +88,15 @@ void WineWizard::start(const QProcessEnvironment &extra)
     process.start();
 }
 
+bool WineWizard::startAtStartPage(const WizardWalker &walker, const QProcessEnvironment &extra)
+{
+    if (!m_ready)
+        m_failure = QStringLiteral("no program folder: ") + wine.error();
+    else if (start(extra), !walker.waitForPage(WizardWalker::Page::Start, 60000))
+        m_failure = QStringLiteral("no start page: ") + output();
+    return m_failure.isEmpty();
+}
+
 QString WineWizard::recordPath(const QString &name) const
 {
     return wine.unixPath(kRecords + QLatin1Char('/') + name);

@@ -2,6 +2,7 @@
 
 #include "../common/TextFiles.h"
 #include "WinePrefix.h"
+#include "WizardWalker.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -35,6 +36,10 @@ public:
     void useStandinHid(const QString &devices);
     // Starts the wizard with the environment of the devices, plus `extra`.
     void start(const QProcessEnvironment &extra = {});
+    // start() once the set-up succeeded, then waits a minute for the start page
+    // on `walker`'s screen: false, with why in failure(), when either failed.
+    bool startAtStartPage(const WizardWalker &walker, const QProcessEnvironment &extra = {});
+    QString failure() const { return m_failure; }
     QString output() { return QString::fromLocal8Bit(process.readAll()); }
 
     // A record in C:/records: the upgrade programs' (upgrader.txt), the device
@@ -55,4 +60,5 @@ private:
     bool m_ready = false;
     QStringList m_devices;   // for the device harness
     QProcessEnvironment m_env;
+    QString m_failure;
 };

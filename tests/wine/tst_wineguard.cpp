@@ -32,7 +32,7 @@ using Page = WizardWalker::Page;
 // The wizard with the stand-in hidapi library's `devices` and the variables
 // "NAME=value" of `variables` that have a value (the upgrade programs'
 // scenarios: UPVANE_UPGRADER_SCENARIO_<variant>).
-void startWith(WineWizard &wizard, const QString &devices, const QStringList &variables = {})
+bool startWith(WineWizard &wizard, const WizardWalker &walker, const QString &devices, const QStringList &variables = {})
 {
     QProcessEnvironment env;
     for (const QString &variable : variables) {
@@ -40,7 +40,7 @@ void startWith(WineWizard &wizard, const QString &devices, const QStringList &va
             env.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     }
     wizard.useStandinHid(devices);
-    wizard.start(env);
+    return wizard.startAtStartPage(walker, env);
 }
 
 // The feature reports sent to the devices (the stand-in library's transcript).
@@ -200,11 +200,11 @@ private slots:
         QFETCH(QStringList, logged);
 
         WineWizard wizard;
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        startWith(wizard, devices, {QStringLiteral("UPVANE_UPGRADER_SCENARIO_%1=%2").arg(variant, scenario),
-                                    QStringLiteral("UPVANE_UPGRADE_START=") + start, QStringLiteral("UPVANE_UPGRADER_HANDLE=") + handle});
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(startWith(wizard, walker, devices,
+                           {QStringLiteral("UPVANE_UPGRADER_SCENARIO_%1=%2").arg(variant, scenario),
+                            QStringLiteral("UPVANE_UPGRADE_START=") + start, QStringLiteral("UPVANE_UPGRADER_HANDLE=") + handle}),
+                 qPrintable(wizard.failure()));
         QVERIFY2(driveToProgram(walker, wizard, variant), qPrintable(wizard.record().join(QLatin1Char('\n'))));
         QElapsedTimer sinceStart;
         sinceStart.start();
@@ -276,11 +276,9 @@ private slots:
     {
         const QString folder = QStringLiteral("C:/Upvane Prüfung");
         WineWizard wizard(folder);
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         QVERIFY(QFile::remove(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe")));
-        startWith(wizard, kMicrocodeOld);
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(startWith(wizard, walker, kMicrocodeOld), qPrintable(wizard.failure()));
 
         WizardWalker::WalkOptions options;
         options.timeoutMs = 90000;
@@ -305,12 +303,12 @@ private slots:
     void onlyOurProgramSteers()
     {
         WineWizard wizard;
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         const QString go = kRecords + QStringLiteral("/go");
-        startWith(wizard, kMicrocodeCurrent, {QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX=await:%1 3 pause:300 1").arg(go),
-                                              QStringLiteral("UPVANE_UPGRADE_START=shell")});
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(startWith(wizard, walker, kMicrocodeCurrent,
+                           {QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX=await:%1 3 pause:300 1").arg(go),
+                            QStringLiteral("UPVANE_UPGRADE_START=shell")}),
+                 qPrintable(wizard.failure()));
         QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
         QVERIFY(walker.waitFor(atNinety, 15000));
 
@@ -352,10 +350,9 @@ private slots:
     void hungProgram()
     {
         WineWizard wizard;
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        startWith(wizard, kMicrocodeCurrent, {QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX=pause:300 hex:33 freeze:15000 pause:300 1")});
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(startWith(wizard, walker, kMicrocodeCurrent, {QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX=pause:300 hex:33 freeze:15000 pause:300 1")}),
+                 qPrintable(wizard.failure()));
         QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
 
         QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QStringLiteral("Upgrade program did not take the answer within 5000 ms")), 12000);

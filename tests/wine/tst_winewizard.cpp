@@ -22,11 +22,6 @@ QString loggedDevicePath(const WineWizard &wizard)
     return found.match(wizard.log()).captured(1);
 }
 
-// The feature reports that reached the devices, in order (TextFiles::reports).
-QStringList reportsSeen(const WineWizard &wizard)
-{
-    return TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt")));
-}
 
 // The Linux rendering of the start page (from a demo run, docs/screenshots).
 QImage linuxStartPage()
@@ -81,36 +76,6 @@ class tst_WineWizard : public QObject
 {
     Q_OBJECT
 
-private:
-    // What the stand-in upgrade programs got: the start from the application-data
-    // folder with "-f", output discarded, and the answers.
-    static void upgradeProgramsGotTheirStart(const WineWizard &wizard, bool microcodeStage)
-    {
-        // The search logged the RT48PX's path as Wine's HID stack names it; the
-        // programs were answered with it.
-        const QString devicePath = loggedDevicePath(wizard);
-        QVERIFY2(devicePath.startsWith(QLatin1String("\\\\?\\hid#vid_f0e1&pid_0048#")), qPrintable(devicePath));
-        const QStringList record = wizard.record();
-        const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
-        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), microcodeStage);
-        QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
-        const QString appData = wizard.wine.appDataDir();
-        const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
-        QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
-                 recordText);
-        QVERIFY2(record.contains(QStringLiteral("reply ") + devicePath + QLatin1Char('|')), recordText);
-        QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
-    }
-
-    // config.ini keeps its versions and has gained the policy defaults.
-    static void configKeepsItsVersions(const WineWizard &wizard, const QString &firmware)
-    {
-        QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
-        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
-        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
-    }
-
 private slots:
     void initTestCase()
     {
@@ -120,22 +85,13 @@ private slots:
     void startPageLooksLikeOnLinux()
     {
         WineWizard wizard;
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        wizard.start();
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QImage shot;
-        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000, &shot), qPrintable(wizard.output()));
-
-        // Every DLL it runs on comes from its own folder or from Windows itself:
-        // the copy of the shipped layout is complete.
-        const QStringList dlls = wizard.wine.loadedDlls(QStringLiteral("upvane.exe"));
-        QVERIFY(dlls.contains(wizard.programDir() + QStringLiteral("/Qt5Quick.dll")));
-        QVERIFY(dlls.contains(wizard.programDir() + QStringLiteral("/platforms/qwindows.dll")));
-        QCOMPARE(wizard.wine.dllsFromElsewhere(QStringLiteral("upvane.exe"), wizard.programDir()), QStringList());
+        QVERIFY2(wizard.startAtStartPage(walker), qPrintable(wizard.failure()));
 
         // The page settles (the font, the version text) before it is compared.
         const QImage reference = linuxStartPage();
         QVERIFY(!reference.isNull());
+        QImage shot;
         walker.waitFor([&](const QImage &s) { return startPageFaults(reference, s).isEmpty(); }, 10000, &shot);
         shot.save(QCoreApplication::applicationDirPath() + QStringLiteral("/wine-start-page.png"));
         QVERIFY2(startPageFaults(reference, shot).isEmpty(),
@@ -193,13 +149,11 @@ private slots:
 
         WineWizard wizard(QStringLiteral("C:/Upvane"), firmware);
         wizard.useDevices(devices);
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         QProcessEnvironment env;
         env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k);
         env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("pause:300 3 pause:300 4 pause:300 1"));
-        wizard.start(env);
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(wizard.startAtStartPage(walker, env), qPrintable(wizard.failure()));
 
         WizardWalker::WalkOptions options;
         options.timeoutMs = 240000;
@@ -210,22 +164,35 @@ private slots:
         QCOMPARE(WizardWalker::labels(visits), pages);
 
         // What the device saw, report by report.
-        QCOMPARE(reportsSeen(wizard), reports);
+        QCOMPARE(TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))), reports);
 
-        const bool microcodeStage = pages.contains(QStringLiteral("device-stage2"));
-        upgradeProgramsGotTheirStart(wizard, microcodeStage);
-        configKeepsItsVersions(wizard, firmware);
-        if (QTest::currentTestFailed())
-            return;
-
+        // What the stand-in upgrade programs got: the start from the application-data
+        // folder with "-f", output discarded, and the answers. The search logged the RT48PX's path as Wine's HID stack names it; the
+        // programs were answered with it.
+        const QString devicePath = loggedDevicePath(wizard);
+        QVERIFY2(devicePath.startsWith(QLatin1String("\\\\?\\hid#vid_f0e1&pid_0048#")), qPrintable(devicePath));
         const QStringList record = wizard.record();
         const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), pages.contains(QStringLiteral("device-stage2")));
+        QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
+        const QString appData = wizard.wine.appDataDir();
+        const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
+        QVERIFY2(record.contains(QStringLiteral("folder C:\\users\\%1\\AppData\\Roaming\\VELM\\VELM Upvane").arg(user)),
+                 recordText);
+        QVERIFY2(record.contains(QStringLiteral("reply ") + devicePath + QLatin1Char('|')), recordText);
+        QVERIFY(QFile::exists(appData + QStringLiteral("/upgrade.exe")));
+
+        // config.ini keeps its versions and has gained the policy defaults.
+        QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
+        QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
         if (visits.last().page == WizardWalker::Page::Success) {
             // The firmware stage's program was also asked "4" and got "0|";
             // the copy in the application-data folder is the firmware stage's.
             QVERIFY2(record.contains(QStringLiteral("reply 0|")), recordText);
             QCOMPARE(record.last(), QStringLiteral("finished"));
-            QVERIFY(TextFiles::contents(wizard.wine.appDataDir() + QStringLiteral("/upgrade.exe"))
+            QVERIFY(TextFiles::contents(appData + QStringLiteral("/upgrade.exe"))
                     == TextFiles::contents(wizard.programDir() + QStringLiteral("/upgradefile/RT48PX.exe")));
             // Finish ends the program with exit code 0.
             QTRY_COMPARE_WITH_TIMEOUT(wizard.process.state(), QProcess::NotRunning, 30000);
@@ -277,10 +244,8 @@ private slots:
     void secondStartBringsTheWindowBack()
     {
         WineWizard wizard;
-        QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
-        wizard.start();
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 60000), qPrintable(wizard.output()));
+        QVERIFY2(wizard.startAtStartPage(walker), qPrintable(wizard.failure()));
 
         CoverWindow cover;
         QVERIFY(cover.coverScreen());
