@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTextCodec>
 #include <QtTest>
 
 namespace {
@@ -43,11 +42,6 @@ bool startWith(WineWizard &wizard, const WizardWalker &walker, const QString &de
     return wizard.startAtStartPage(walker, env);
 }
 
-// The feature reports sent to the devices (the stand-in library's transcript).
-QStringList sentReports(const WineWizard &wizard)
-{
-    return TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))).filter(QStringLiteral(" send "));
-}
 
 bool atNinety(const QImage &shot)
 {
@@ -76,63 +70,6 @@ void closeFromWindowManager(const WizardWalker &walker)
 class tst_WineGuard : public QObject
 {
     Q_OBJECT
-
-private:
-    // The impostor: the shipped stand-in, started by us in the same Windows while
-    // the wizard waits at 90 %. Its statuses are logged as ignored, move nothing
-    // and get no answer.
-    static void impostorIsIgnored(WineWizard &wizard, WizardWalker &walker, QProcess &impostor)
-    {
-        QProcessEnvironment env;
-        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/impostor.txt"));
-        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("1 pause:300 3"));
-        wizard.wine.prepare(impostor, QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe"), {QStringLiteral("-f")}, env);
-        impostor.start();
-        QTRY_VERIFY_WITH_TIMEOUT(wizard.record(QStringLiteral("impostor.txt")).contains(QStringLiteral("sent 3")), 30000);
-        const QString impostorPid = wizard.recorded(QStringLiteral("pid"), 0, QStringLiteral("impostor.txt"));
-        const QString ignored = QStringLiteral("Status \"%1\" from process %2 \\(handle -?\\d+\\) ignored");
-        QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QRegularExpression(ignored.arg(QStringLiteral("3"), impostorPid))), 5000);
-        QVERIFY(wizard.log().contains(QRegularExpression(ignored.arg(QStringLiteral("1"), impostorPid))));
-        QVERIFY2(!walker.waitFor([](const QImage &s) { return !atNinety(s); }, 2000), "the impostor moved the bar");
-    }
-
-    // The probe refuses with exit code 2, searches nothing and leaves the wizard
-    // where it is (behind our cover).
-    static void probeRefuses(WineWizard &wizard, WizardWalker &walker)
-    {
-        CoverWindow cover;
-        QVERIFY(cover.coverScreen());
-        QVERIFY(walker.waitForPage(Page::Unknown, 10000));
-        QProcess probe;
-        wizard.wine.prepare(probe, wizard.program(), {QStringLiteral("--probe")});
-        probe.start();
-        QVERIFY(probe.waitForFinished(60000));
-        const QString said = QString::fromLocal8Bit(probe.readAll());
-        QCOMPARE(probe.exitCode(), 2);
-        QVERIFY2(said.contains(QStringLiteral("the wizard is running")), qPrintable(said));
-        QVERIFY2(!walker.waitFor([](const QImage &s) { return WizardWalker::page(s) != Page::Unknown; }, 2000),
-                 "the probe brought the wizard to the front");
-        QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
-        cover.hide();
-        QVERIFY(walker.waitFor(atNinety, 10000));
-    }
-
-    // The log: UTF-8, with the search, the program's start and its statuses.
-    static void logTellsTheRun(WineWizard &wizard)
-    {
-        const QByteArray bytes = wizard.logBytes();
-        QTextCodec::ConverterState state;
-        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-        QCOMPARE(state.invalidChars, 0);
-        const QString log = QString::fromUtf8(bytes);
-        const QString realPid = wizard.recorded(QStringLiteral("pid"));
-        for (const QString &expected : {QStringLiteral(" info upvane.search: search: 2 HID devices"),
-                                        QStringLiteral("Upgrade program started: "),
-                                        QStringLiteral("Status \"3\" from upgrade program process %1").arg(realPid),
-                                        QStringLiteral("Status \"1\" from upgrade program process %1").arg(realPid),
-                                        QStringLiteral("page: Upgrade_status.qml, stage 3, success")})
-            QVERIFY2(log.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + log));
-    }
 
 private slots:
     void initTestCase()
@@ -285,7 +222,7 @@ private slots:
         options.restartOnFailure = false;
         const QStringList pages = WizardWalker::labels(walker.walk(options));
         QCOMPARE(pages, (QStringList{"start", "information", "device-stage1", "failure-stage1"}));
-        for (const QString &report : sentReports(wizard))
+        for (const QString &report : TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))))
             QVERIFY2(!report.contains(QLatin1String(" send a2 ")), qPrintable(report));
         QVERIFY(wizard.record().isEmpty());
         const QByteArray line = QStringLiteral("Upgrade program missing or unreadable: %1/upgradefile/RT48PX.exe")
@@ -312,19 +249,43 @@ private slots:
         QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
         QVERIFY(walker.waitFor(atNinety, 15000));
 
+        // The impostor: the shipped stand-in, started by us in the same Windows.
+        // Its statuses are logged as ignored, move nothing and get no answer.
         QProcess impostor;
-        impostorIsIgnored(wizard, walker, impostor);
-        if (QTest::currentTestFailed())
-            return;
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/impostor.txt"));
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("1 pause:300 3"));
+        wizard.wine.prepare(impostor, QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe"), {QStringLiteral("-f")}, env);
+        impostor.start();
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.record(QStringLiteral("impostor.txt")).contains(QStringLiteral("sent 3")), 30000);
+        const QString impostorPid = wizard.recorded(QStringLiteral("pid"), 0, QStringLiteral("impostor.txt"));
+        const QString ignored = QStringLiteral("Status \"%1\" from process %2 \\(handle -?\\d+\\) ignored");
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QRegularExpression(ignored.arg(QStringLiteral("3"), impostorPid))), 5000);
+        QVERIFY(wizard.log().contains(QRegularExpression(ignored.arg(QStringLiteral("1"), impostorPid))));
+        QVERIFY2(!walker.waitFor([](const QImage &s) { return !atNinety(s); }, 2000), "the impostor moved the bar");
 
         // A window-manager close mid-upgrade is refused.
         closeFromWindowManager(walker);
         QVERIFY2(!wizard.process.waitForFinished(3000), "the wizard quit mid-upgrade");
         QVERIFY(atNinety(walker.grab()));
 
-        probeRefuses(wizard, walker);
-        if (QTest::currentTestFailed())
-            return;
+        // The probe refuses with exit code 2, searches nothing and leaves the
+        // wizard where it is (behind our cover).
+        CoverWindow cover;
+        QVERIFY(cover.coverScreen());
+        QVERIFY(walker.waitForPage(Page::Unknown, 10000));
+        QProcess probe;
+        wizard.wine.prepare(probe, wizard.program(), {QStringLiteral("--probe")});
+        probe.start();
+        QVERIFY(probe.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(probe.readAll());
+        QCOMPARE(probe.exitCode(), 2);
+        QVERIFY2(said.contains(QStringLiteral("the wizard is running")), qPrintable(said));
+        QVERIFY2(!walker.waitFor([](const QImage &s) { return WizardWalker::page(s) != Page::Unknown; }, 2000),
+                 "the probe brought the wizard to the front");
+        QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
+        cover.hide();
+        QVERIFY(walker.waitFor(atNinety, 10000));
 
         // The wizard's own program asks, is answered and reports success.
         QVERIFY(TextFiles::write(wizard.wine.unixPath(go), QStringLiteral("go")));
@@ -341,7 +302,14 @@ private slots:
         const QStringList impostorRecord = wizard.record(QStringLiteral("impostor.txt"));
         QCOMPARE(impostorRecord.last(), QStringLiteral("no reply"));
         QCOMPARE(TextFiles::indexOfPrefix(impostorRecord, QStringLiteral("reply ")), -1);
-        logTellsTheRun(wizard);
+        // The log tells the search, the program's start and its statuses.
+        const QString realPid = wizard.recorded(QStringLiteral("pid"));
+        for (const QString &expected : {QStringLiteral(" info upvane.search: search: 2 HID devices"),
+                                        QStringLiteral("Upgrade program started: "),
+                                        QStringLiteral("Status \"3\" from upgrade program process %1").arg(realPid),
+                                        QStringLiteral("Status \"1\" from upgrade program process %1").arg(realPid),
+                                        QStringLiteral("page: Upgrade_status.qml, stage 3, success")})
+            QVERIFY2(wizard.log().contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + wizard.log()));
     }
 
     // A hung upgrade program (it takes no message) does not hang the wizard: the
