@@ -169,17 +169,6 @@ QStringList WinePrefix::loadedDlls(const QString &image) const
     return dlls;
 }
 
-QStringList WinePrefix::dllsFromElsewhere(const QString &image, const QString &programDir) const
-{
-    QStringList elsewhere;
-    for (const QString &dll : loadedDlls(image)) {
-        const bool wines = dll.startsWith(QLatin1String("/usr/lib")) && dll.contains(QLatin1String("/wine/"));
-        if (!dll.startsWith(programDir + QLatin1Char('/')) && !dll.startsWith(driveC() + QStringLiteral("/windows/")) && !wines)
-            elsewhere << dll;
-    }
-    return elsewhere;
-}
-
 bool WinePrefix::windowExists(const QString &title)
 {
     QProcess search;

@@ -66,10 +66,6 @@ public:
     // The Linux paths of the DLLs that the Wine processes of this prefix running
     // `image` have mapped (none when no such process runs).
     QStringList loadedDlls(const QString &image) const;
-    // Of those, the ones from anywhere but `programDir` (a Linux path), the
-    // prefix's Windows folder and Wine's own libraries: none when the program
-    // folder holds all it needs and nothing of the toolchain was used.
-    QStringList dllsFromElsewhere(const QString &image, const QString &programDir) const;
     // Whether a window whose title matches the extended regular expression
     // `title` exists on the display.
     static bool windowExists(const QString &title);

@@ -56,12 +56,9 @@ int main(int argc, char *argv[])
         }
         return true;
     };
-    const DWORD deadline = GetTickCount() + 60000;
-    std::vector<std::wstring> paths = hidInterfaces();
-    while (!allListed(paths) && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    std::vector<std::wstring> paths;
+    for (const DWORD deadline = GetTickCount() + 60000; !allListed(paths = hidInterfaces()) && static_cast<LONG>(deadline - GetTickCount()) > 0;)
         Sleep(200);
-        paths = hidInterfaces();
-    }
     for (const std::wstring &path : paths)
         std::printf("%ls\n", path.c_str());
     return allListed(paths) ? 0 : 1;
