@@ -169,13 +169,6 @@ QStringList WinePrefix::loadedDlls(const QString &image) const
     return dlls;
 }
 
-bool WinePrefix::windowExists(const QString &title)
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
-    return finish(search, 10000) == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
-}
-
 QMap<QString, QStringList> WinePrefix::processes(const QString &image) const
 {
     QMap<QString, QStringList> found;

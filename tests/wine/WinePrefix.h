@@ -66,9 +66,6 @@ public:
     // The Linux paths of the DLLs that the Wine processes of this prefix running
     // `image` have mapped (none when no such process runs).
     QStringList loadedDlls(const QString &image) const;
-    // Whether a window whose title matches the extended regular expression
-    // `title` exists on the display.
-    static bool windowExists(const QString &title);
 
     // Ends every Wine process of this prefix and its wineserver.
     void stop() const;

@@ -12,7 +12,6 @@
 #include "WizardWalker.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
@@ -127,17 +126,10 @@ private slots:
                             QStringLiteral("UPVANE_UPGRADE_START=") + start, QStringLiteral("UPVANE_UPGRADER_HANDLE=") + handle}),
                  qPrintable(wizard.failure()));
         QVERIFY2(driveToProgram(walker, wizard, variant), qPrintable(wizard.record().join(QLatin1Char('\n'))));
-        QElapsedTimer sinceStart;
-        sinceStart.start();
-
         QTRY_VERIFY_WITH_TIMEOUT(TextFiles::indexOfPrefix(wizard.record(), lastStep) >= 0, 30000);
-        QElapsedTimer sinceLast;
-        sinceLast.start();
         QVERIFY2(WizardWalker::page(walker.grab()) != Page::Failure, "failure page while the upgrade program ran");
         QVERIFY2(walker.waitForPage(success ? Page::Success : Page::Failure, success ? 30000 : 8000),
                  qPrintable(wizard.record().join(QLatin1Char('\n'))));
-        qInfo("%s page %lld ms after the program's start, %lld ms after \"%s\"", success ? "success" : "failure",
-              sinceStart.elapsed(), sinceLast.elapsed(), qPrintable(lastStep));
         const QString pid = wizard.recorded(QStringLiteral("pid"));
         for (QString line : {reported ? QStringLiteral("Upgrade program %1 gave its final report")
                                       : QStringLiteral("Upgrade program %1 ended without a final report"), logged}) {

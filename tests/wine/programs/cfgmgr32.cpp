@@ -51,10 +51,8 @@ std::wstring interfaceList(const GUID *guid, const wchar_t *deviceId, ULONG flag
     data.cbSize = sizeof data;
     for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set, nullptr, guid, i, &data); ++i) {
         const std::wstring path = interfacePath(set, data, nullptr);
-        if (!path.empty()) {
-            list += path;
-            list += L'\0';
-        }
+        if (!path.empty())
+            list += path + L'\0';
     }
     SetupDiDestroyDeviceInfoList(set);
     list += L'\0';
