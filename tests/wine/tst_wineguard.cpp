@@ -210,7 +210,8 @@ private slots:
     // At 90 %, waiting for the firmware program (started through the shell, as
     // one that asks for elevation): another program (not started by the wizard)
     // sends "1" and "3"; neither is taken or answered. A window-manager
-    // close is refused; the probe refuses to run and does not bring the wizard up.
+    // close is refused; the probe refuses to run and does not bring the wizard up;
+    // a second start does.
     // Then the real program asks and reports; the result page closes; the log
     // tells it all.
     void onlyOurProgramSteers()
@@ -259,9 +260,16 @@ private slots:
         QVERIFY2(said.contains(QStringLiteral("the wizard is running")), qPrintable(said));
         QVERIFY2(!walker.waitFor([](const QImage &s) { return WizardWalker::page(s) != Page::Unknown; }, 2000),
                  "the probe brought the wizard to the front");
+        // A second start finds the first through its named pipe, hands over and
+        // exits with code 0; the first comes to the front.
+        QProcess later;
+        wizard.wine.prepare(later, wizard.program(), {QStringLiteral("again")});
+        later.start();
+        QVERIFY(later.waitForFinished(60000));
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later.exitCode(), 0);
+        QVERIFY2(walker.waitFor(atNinety, 15000), "the running wizard did not come to the front");
         QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
-        cover.hide();
-        QVERIFY(walker.waitFor(atNinety, 10000));
 
         // The wizard's own program asks, is answered and reports success.
         QVERIFY(TextFiles::write(wizard.wine.unixPath(go), QStringLiteral("go")));

@@ -2,7 +2,6 @@
 // prefix of its own (no path to the toolchain), the emulated devices reached
 // through Wine's HID stack by the shipped libhidapi.dll, real clicks and
 // screenshots on the test's Xvfb.
-#include "../common/CoverWindow.h"
 #include "../common/TextFiles.h"
 #include "WineWizard.h"
 #include "WizardWalker.h"
@@ -13,22 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-// The RT48PX's path as the search logged it ("\\?\hid#vid_f0e1&pid_0048#..."
-// up to its last "#"), or an empty text.
-QString loggedDevicePath(const WineWizard &wizard)
-{
-    static const QRegularExpression found(QStringLiteral("RT48PX: f0e1:0048 .* path (\\S+)\r?$"), QRegularExpression::MultilineOption);
-    return found.match(wizard.log()).captured(1);
-}
-
-
-// The Linux rendering of the start page (from a demo run, docs/screenshots).
-QImage linuxStartPage()
-{
-    return QImage(QStringLiteral(UPVANE_SOURCE_DIR "/docs/screenshots/upgrade/01-start.png")).convertToFormat(QImage::Format_RGB32);
-}
-
 
 // What differs between the start page `shot` and the `reference`, allowing for
 // another platform's text rendering (anti-aliased edges) but not for a missing
@@ -89,7 +72,9 @@ private slots:
         QVERIFY2(wizard.startAtStartPage(walker), qPrintable(wizard.failure()));
 
         // The page settles (the font, the version text) before it is compared.
-        const QImage reference = linuxStartPage();
+        // The Linux rendering of the start page (from a demo run, docs/screenshots).
+        const QImage reference =
+            QImage(QStringLiteral(UPVANE_SOURCE_DIR "/docs/screenshots/upgrade/01-start.png")).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!reference.isNull());
         QImage shot;
         walker.waitFor([&](const QImage &s) { return startPageFaults(reference, s).isEmpty(); }, 10000, &shot);
@@ -167,9 +152,11 @@ private slots:
         QCOMPARE(TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))), reports);
 
         // What the stand-in upgrade programs got: the start from the application-data
-        // folder with "-f", output discarded, and the answers. The search logged the RT48PX's path as Wine's HID stack names it; the
-        // programs were answered with it.
-        const QString devicePath = loggedDevicePath(wizard);
+        // folder with "-f", output discarded, and the answers. The search logged the
+        // RT48PX's path as Wine's HID stack names it ("\\?\hid#vid_f0e1&pid_0048#..."
+        // up to its last "#"); the programs were answered with it.
+        const QString devicePath = QRegularExpression(QStringLiteral("RT48PX: f0e1:0048 .* path (\\S+)\r?$"), QRegularExpression::MultilineOption)
+                                       .match(wizard.log()).captured(1);
         QVERIFY2(devicePath.startsWith(QLatin1String("\\\\?\\hid#vid_f0e1&pid_0048#")), qPrintable(devicePath));
         const QStringList record = wizard.record();
         const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
@@ -239,29 +226,6 @@ private slots:
                                                                       .arg(panel.x()).arg(panel.y()).arg(panel.width()).arg(panel.height())));
         QVERIFY(qAbs(panel.height() - 1080) <= 4);   // as large as the screen allows
         QVERIFY(walker.walkUntil([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Device; }, 30000));
-    }
-
-    void secondStartBringsTheWindowBack()
-    {
-        WineWizard wizard;
-        WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(wizard.startAtStartPage(walker), qPrintable(wizard.failure()));
-
-        CoverWindow cover;
-        QVERIFY(cover.coverScreen());
-        QVERIFY(walker.waitFor([](const QImage &s) { return WizardWalker::page(s) == WizardWalker::Page::Unknown; }, 10000));
-
-        // The second start finds the first through its named pipe, hands over
-        // and exits with code 0; the first comes to the front.
-        QProcess later;
-        wizard.wine.prepare(later, wizard.program(), {QStringLiteral("again")});
-        later.start();
-        QVERIFY(later.waitForFinished(60000));
-        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(later.exitCode(), 0);
-        QVERIFY2(walker.waitForPage(WizardWalker::Page::Start, 15000), "the running wizard did not come to the front");
-        QCOMPARE(wizard.process.state(), QProcess::Running);
-        QCOMPARE(wizard.wine.processes(QStringLiteral("upvane.exe")).size(), 1);
     }
 };
 
