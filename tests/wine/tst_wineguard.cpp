@@ -149,14 +149,15 @@ private slots:
     // program is not started, and the start says why.
     void copyHeldUntilStarted_data()
     {
-        QTest::addColumn<bool>("shippedChanged");
-        QTest::newRow("nothing touches it: it starts") << false;
-        QTest::newRow("the shipped program changed meanwhile: refused") << true;
+        QTest::addColumn<QStringList>("change");   // swap-copy's "change": the shipped program changes
+        QTest::newRow("nothing touches it: it starts") << QStringList();
+        QTest::newRow("the shipped program changed meanwhile: refused") << QStringList{"change"};
     }
 
     void copyHeldUntilStarted()
     {
-        QFETCH(bool, shippedChanged);
+        QFETCH(QStringList, change);
+        const bool shippedChanged = !change.isEmpty();
         WineWizard wizard;
         QVERIFY2(wizard.isReady(), qPrintable(wizard.wine.error()));
         QVERIFY(QFile::copy(WinePrefix::windowsBuild() + QStringLiteral("/tests/wine/programs/swap-copy.exe"),
@@ -164,11 +165,8 @@ private slots:
         QProcessEnvironment env;
         env.insert(QStringLiteral("UPVANE_UPGRADER_RECORD"), kRecords + QStringLiteral("/upgrader.txt"));
         env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO"), QStringLiteral("exit"));
-        QStringList arguments{QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe")};
-        if (shippedChanged)
-            arguments << QStringLiteral("change");
         QProcess swap;
-        wizard.wine.prepare(swap, QStringLiteral("C:/Upvane/swap-copy.exe"), arguments, env);
+        wizard.wine.prepare(swap, QStringLiteral("C:/Upvane/swap-copy.exe"), QStringList{QStringLiteral("C:/Upvane/upgradefile/RT48PX.exe")} + change, env);
         swap.start();
         QVERIFY(swap.waitForFinished(60000));
         const QString said = QString::fromLocal8Bit(swap.readAll());

@@ -77,8 +77,6 @@ CONFIGRET giveProperty(DEVPROPTYPE valueType, const void *value, ULONG valueSize
 extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_List_SizeW(PULONG length, LPGUID guid, DEVINSTID_W deviceId,
                                                                ULONG flags)
 {
-    if (!length || !guid)
-        return CR_INVALID_POINTER;
     *length = static_cast<ULONG>(interfaceList(guid, deviceId, flags).size());
     return CR_SUCCESS;
 }
@@ -86,8 +84,6 @@ extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_List_SizeW(PULONG length, LP
 extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_ListW(LPGUID guid, DEVINSTID_W deviceId, PWCHAR buffer,
                                                           ULONG length, ULONG flags)
 {
-    if (!guid || !buffer || !length)
-        return CR_INVALID_POINTER;
     const std::wstring list = interfaceList(guid, deviceId, flags);
     if (list.size() > length)
         return CR_BUFFER_SMALL;
@@ -97,12 +93,8 @@ extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_ListW(LPGUID guid, DEVINSTID
 
 extern "C" CONFIGRET WINAPI CM_Get_Device_Interface_PropertyW(LPCWSTR path, const DEVPROPKEY *key,
                                                               DEVPROPTYPE *type, PBYTE buffer, PULONG size,
-                                                              ULONG flags)
+                                                              ULONG)
 {
-    if (!path || !key || !type || !size)
-        return CR_INVALID_POINTER;
-    if (flags)
-        return CR_INVALID_FLAG;
     HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
     if (set == INVALID_HANDLE_VALUE)
         return CR_FAILURE;
