@@ -78,10 +78,8 @@ private:
 // For a test's initTestCase: skips, saying why, where the Wine tests cannot run;
 // in CI (CI=true), which runs the Windows part in full, fails instead.
 #define WINE_TESTS_REQUIRED()                                                                                   \
-    do {                                                                                                        \
-        const QString unavailable = WinePrefix::unavailableReason();                                            \
-        if (!unavailable.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true"))                      \
-            QFAIL(qPrintable(unavailable));                                                                     \
-        if (!unavailable.isEmpty())                                                                             \
-            QSKIP(qPrintable(unavailable));                                                                     \
-    } while (false)
+    if (const QString unavailable = WinePrefix::unavailableReason(); unavailable.isEmpty()) {                   \
+    } else if (qEnvironmentVariable("CI") == QLatin1String("true"))                                             \
+        QFAIL(qPrintable(unavailable));                                                                         \
+    else                                                                                                        \
+        QSKIP(qPrintable(unavailable))

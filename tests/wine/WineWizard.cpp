@@ -33,14 +33,13 @@ WineWizard::~WineWizard()
 {
     wine.stop();
     process.waitForFinished(10000);
-    const QString kept = QCoreApplication::applicationDirPath() + QStringLiteral("/wine-logs/");
-    QString name = QStringLiteral("%1-%2").arg(QString::fromLatin1(QTest::currentTestFunction()),
-                                               QString::fromLatin1(QTest::currentDataTag()));
-    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]+")), QStringLiteral("-"));
-    QDir().mkpath(kept);
+    const QString kept = QCoreApplication::applicationDirPath() + QStringLiteral("/wine-logs/")
+        + QStringLiteral("%1-%2").arg(QLatin1String(QTest::currentTestFunction()), QLatin1String(QTest::currentDataTag()))
+              .replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]+")), QStringLiteral("-"));
+    QDir().mkpath(QFileInfo(kept).path());
     for (const auto &[from, suffix] : {std::pair{logPath(), ".log"}, std::pair{recordPath(QStringLiteral("upgrader.txt")), ".record"}}) {
-        QFile::remove(kept + name + QLatin1String(suffix));
-        QFile::copy(from, kept + name + QLatin1String(suffix));
+        QFile::remove(kept + QLatin1String(suffix));
+        QFile::copy(from, kept + QLatin1String(suffix));
     }
 }
 
