@@ -37,11 +37,9 @@ using TextFiles::contents;
 
 // Runs a Linux program to its end: its exit code (-1 when it did not end within
 // `timeoutMs`) and, in `output`, what it wrote.
-int runTool(const QString &program, const QStringList &arguments, int timeoutMs, QString *output = nullptr,
-            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+int runTool(const QString &program, const QStringList &arguments, int timeoutMs, QString *output = nullptr)
 {
     QProcess process;
-    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     const bool ended = process.waitForFinished(timeoutMs);
@@ -222,8 +220,7 @@ private slots:
     // given certificate; it installs under Wine.
     void releaseInstaller()
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("UPVANE_SIGN_PASSWORD"), kSignPassword);
+        qputenv("UPVANE_SIGN_PASSWORD", kSignPassword.toUtf8());
         // The Qt for Windows of the test build.
         const QString qt = QRegularExpression(QStringLiteral("^UPVANE_QT_DIR:[A-Z]*=(.*)$"), QRegularExpression::MultilineOption)
                                .match(QString::fromUtf8(contents(WinePrefix::windowsBuild() + QStringLiteral("/CMakeCache.txt"))))
@@ -235,7 +232,7 @@ private slots:
                                  {QStringLiteral("--upgradefile"), work(QStringLiteral("maker")), QStringLiteral("--support-url"),
                                   kSupportUrl, QStringLiteral("--sign"), work(QStringLiteral("cert.p12")), QStringLiteral("--qt"), qt,
                                   QStringLiteral("--build"), releaseBuild()},
-                                 1500000, &output, environment);
+                                 1500000, &output);
         QVERIFY2(code == 0, qPrintable(output));
         qInfo("package-windows took %lld s", took.elapsed() / 1000);
 
