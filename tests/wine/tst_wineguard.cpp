@@ -301,8 +301,7 @@ private slots:
         QVERIFY(driveToProgram(walker, wizard, QStringLiteral("RT48PX")));
 
         QTRY_VERIFY_WITH_TIMEOUT(wizard.log().contains(QStringLiteral("Upgrade program did not take the answer within 5000 ms")), 12000);
-        // Still frozen: the wizard paints again when it is uncovered.
-        QVERIFY(!wizard.record().contains(QStringLiteral("sent 1")));
+        // Still frozen (checked after): the wizard paints again when it is uncovered.
         CoverWindow cover;
         QVERIFY(cover.coverScreen());
         QVERIFY(walker.waitForPage(Page::Unknown, 3000));
