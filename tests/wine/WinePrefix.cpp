@@ -177,7 +177,11 @@ QMap<QString, QStringList> WinePrefix::processes(const QString &image) const
         QFile environ(QStringLiteral("/proc/%1/environ").arg(pid)), cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (!environ.open(QIODevice::ReadOnly) || !environ.readAll().split('\0').contains(ours) || !cmdline.open(QIODevice::ReadOnly))
             continue;
-        const QStringList words = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
+        QStringList words;   // (QString::fromLocal8Bit(QByteArray) stops at the first NUL)
+        for (const QByteArray &word : cmdline.readAll().split('\0'))
+            words << QString::fromLocal8Bit(word);
+        while (!words.isEmpty() && words.last().isEmpty())
+            words.removeLast();
         if (!words.isEmpty() && words.first().endsWith(image, Qt::CaseInsensitive))
             found.insert(pid, words);
     }
