@@ -177,11 +177,8 @@ QMap<QString, QStringList> WinePrefix::processes(const QString &image) const
         QFile environ(QStringLiteral("/proc/%1/environ").arg(pid)), cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (!environ.open(QIODevice::ReadOnly) || !environ.readAll().split('\0').contains(ours) || !cmdline.open(QIODevice::ReadOnly))
             continue;
-        QStringList words;   // (QString::fromLocal8Bit(QByteArray) stops at the first NUL)
-        for (const QByteArray &word : cmdline.readAll().split('\0'))
-            words << QString::fromLocal8Bit(word);
-        while (!words.isEmpty() && words.last().isEmpty())
-            words.removeLast();
+        // (Decoded with its NULs made line ends: QString::fromLocal8Bit(QByteArray) stops at the first NUL.)
+        const QStringList words = QString::fromLocal8Bit(cmdline.readAll().replace('\0', '\n')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (!words.isEmpty() && words.first().endsWith(image, Qt::CaseInsensitive))
             found.insert(pid, words);
     }
