@@ -186,18 +186,16 @@ private slots:
     // would carry a stand-in or lack a program or the maker's support address.
     void packageRefuses_data()
     {
-        QTest::addColumn<QString>("programs");   // the folder given as --upgradefile
-        QTest::addColumn<QString>("url");        // --support-url, or none when empty
+        QTest::addColumn<QString>("programs");   // the folder given as --upgradefile, in the work folder
+        QTest::addColumn<QString>("url");        // --support-url
         QTest::addColumn<QString>("reason");
-        const QString maker = work(QStringLiteral("maker"));
         QTest::newRow("stand-ins") << WinePrefix::installedLayout() + QStringLiteral("/upgradefile") << kSupportUrl
                                    << "RT48PX_4K.exe is the project's stand-in";
-        QTest::newRow("a program missing") << work(QStringLiteral("only firmware")) << kSupportUrl << "RT48PX_4K.exe is missing";
-        QTest::newRow("not a Windows program") << work(QStringLiteral("linux")) << kSupportUrl
-                                               << "RT48PX_4K.exe is not a Windows program";
-        QTest::newRow("no support address") << maker << "" << "no support address";
-        QTest::newRow("the placeholder address") << maker << "https://Example.com/" << "the development placeholder";
-        QTest::newRow("not a web address") << maker << "https://velm.example/a'b" << "not a plain http(s) address";
+        QTest::newRow("a program missing") << "only firmware" << kSupportUrl << "RT48PX_4K.exe is missing";
+        QTest::newRow("not a Windows program") << "linux" << kSupportUrl << "RT48PX_4K.exe is not a Windows program";
+        QTest::newRow("no support address") << "maker" << "" << "no support address";
+        QTest::newRow("the placeholder address") << "maker" << "https://Example.com/" << "the development placeholder";
+        QTest::newRow("not a web address") << "maker" << "https://velm.example/a'b" << "not a plain http(s) address";
     }
 
     void packageRefuses()
@@ -205,11 +203,9 @@ private slots:
         QFETCH(QString, programs);
         QFETCH(QString, url);
         QFETCH(QString, reason);
-        QStringList arguments{QStringLiteral("--upgradefile"), programs, QStringLiteral("--build"), work(QStringLiteral("build"))};
-        if (!url.isEmpty())
-            arguments << QStringLiteral("--support-url") << url;
         QString output;
-        QCOMPARE(runTool(packageScript(), arguments, 60000, &output), 2);
+        QCOMPARE(runTool(packageScript(), {QStringLiteral("--upgradefile"), QDir(m_work.path()).filePath(programs), QStringLiteral("--support-url"), url,
+                                           QStringLiteral("--build"), work(QStringLiteral("build"))}, 60000, &output), 2);
         QVERIFY2(output.contains(reason), qPrintable(output));
         QVERIFY(!QFileInfo::exists(work(QStringLiteral("build"))));
     }
