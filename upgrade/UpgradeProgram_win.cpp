@@ -236,9 +236,9 @@ bool startWithJob(HANDLE job, const QString &program, const QString &parameters,
 }
 
 // Test equipment only: "shell" starts every program through the shell;
-// "shell-late" also gives its process back only once it has started another or
-// ended, as a shell that asks the user first may, so that what it started is
-// found by followTree alone.
+// "shell-late" also gives its process back only once it has ended (at most 10 s),
+// as a shell that asks the user first may give back a launcher that has handed
+// its work over already: what it started is then found by followTree alone.
 QString shellStartWanted()
 {
 #ifdef UPVANE_SHELL_START_SWITCH
@@ -247,17 +247,6 @@ QString shellStartWanted()
 #else
     return QString();
 #endif
-}
-
-void awaitFirstChild(HANDLE process, DWORD pid)
-{
-    for (int look = 0; look < 500; ++look) {
-        for (const auto &[id, parent] : processList())
-            if (parent == pid && id != pid)
-                return;
-        if (WaitForSingleObject(process, 20) != WAIT_TIMEOUT)
-            return;
-    }
 }
 
 }
@@ -296,9 +285,13 @@ UpgradeProgram::Native *UpgradeProgram::launch(const QString &program, const QSt
         if (native->process) {
             native->pid = GetProcessId(native->process);
             if (shellStart == QLatin1String("shell-late"))
-                awaitFirstChild(native->process, native->pid);
+                WaitForSingleObject(native->process, 10000);
             native->tree[native->pid] = createdAt(native->process);
-            native->certain = native->job && AssignProcessToJobObject(native->job, native->process)
+            // One that has ended already (a launcher quick to hand over its
+            // work) need not be in the job: what it started must.
+            native->certain = native->job
+                && (AssignProcessToJobObject(native->job, native->process)
+                    || WaitForSingleObject(native->process, 0) == WAIT_OBJECT_0)
                 && followTree(native->tree, native->pid, native->job);
             qInfo().noquote() << QStringLiteral("Upgrade program %1 started through the shell").arg(native->pid);
         }
