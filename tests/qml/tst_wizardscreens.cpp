@@ -67,6 +67,33 @@ const QVector<QPair<int, QSize>> FitScreens{{0, {1366, 768}}, {1, {1920, 1080}},
 
 }
 
+// A page reached by goToPage: clicks on Start, the check box, Confirm (stage 1,
+// no device), then root functions ("firmware": at stage 3, searched).
+struct PageRow
+{
+    int clicks;
+    QStringList calls;
+    QString shows;          // the page as the walker tells it
+    int button;             // the footer's button: WizardWalker::Button
+    QString reference;      // at scale 1 the same as this picture of docs/screenshots/
+    QString reference2x;    // and at scale 2 as this one
+    QString title;          // the page's accessible name, focused as it shows
+    QStringList controls;
+};
+
+// Keys pressed on a page ("Space+": Space held, one press repeated), then the
+// page shown ("" for the start page), the focused control's (or page's) name,
+// and what was opened (the browser: "https", the file manager: "file").
+struct KeysRow
+{
+    int clicks;
+    QStringList calls;
+    QString keys, page, focus;
+    QStringList opened;
+};
+Q_DECLARE_METATYPE(PageRow)
+Q_DECLARE_METATYPE(KeysRow)
+
 class tst_WizardScreens : public QObject
 {
     Q_OBJECT
@@ -135,57 +162,36 @@ private slots:
     // controls (roles, names, states) as a screen reader finds them.
     void pages_data()
     {
-        QTest::addColumn<int>("clicks");          // on Start, the check box, Confirm (stage 1, no device)
-        QTest::addColumn<QStringList>("calls");   // root functions then; "firmware": at stage 3, searched
-        QTest::addColumn<QString>("shows");       // the page as the walker tells it
-        QTest::addColumn<int>("button");          // the footer's button: WizardWalker::Button
-        QTest::addColumn<QString>("reference");   // at scale 1 the same as this picture of docs/screenshots/
-        QTest::addColumn<QString>("reference2x"); // and at scale 2 as this one
-        QTest::addColumn<QString>("title");       // the page's accessible name, focused as it shows
-        QTest::addColumn<QStringList>("controls");
+        QTest::addColumn<PageRow>("row");
         const int hidden = int(WizardWalker::Button::Hidden), disabled = int(WizardWalker::Button::Disabled),
                   enabled = int(WizardWalker::Button::Enabled);
         const QStringList bar{"Button Minimize", "Button Close"}, link{"Link https://example.com"};
         const QStringList unavailable{"Button Confirm unavailable"};
-        QTest::newRow("start") << 0 << QStringList() << "start" << hidden << "upgrade/01-start.png" << "start-200.png"
-                               << "Upvane" << bar + QStringList{"Button Start"};
-        QTest::newRow("information") << 1 << QStringList() << "information" << disabled << "upgrade/02-information.png" << ""
-                                     << "Information before update"
-                                     << bar + QStringList{"CheckBox I have read the above precautions. unchecked"} + unavailable;
-        QTest::newRow("information-ticked") << 2 << QStringList() << "information" << enabled << "" << ""
-                                            << "Information before update"
-                                            << bar + QStringList{"CheckBox I have read the above precautions. checked", "Button Confirm"};
-        QTest::newRow("device-stage1") << 3 << QStringList() << "device-stage1" << disabled << "" << ""
-                                       << "Detect current version" << bar + link + unavailable;
-        QTest::newRow("device-stage2") << 3 << QStringList{"nextUI"} << "device-stage2" << disabled << "" << ""
-                                       << "Load firmware data" << bar + link + unavailable;
-        QTest::newRow("device-stage3") << 3 << QStringList{"nextUI", "nextUI"} << "device-stage3" << disabled << "" << ""
-                                       << "Firmware update" << bar + link + unavailable;
-        QTest::newRow("progress-waiting-at-90") << 3 << QStringList{"firmware", "upgrade_device"} << "progress-stage3" << hidden
-                                                << "" << "" << "Firmware update" << QStringList{"Button Minimize", "Button Close unavailable"};
-        QTest::newRow("failure") << 3 << QStringList{"firmware", "errorUI"} << "failure-stage3" << enabled << "" << ""
-                                 << "Upgrade Fail!" << bar + link + QStringList{"Link Open the folder with the log", "Button Restart"};
-        QTest::newRow("success") << 3 << QStringList{"firmware", "successUI"} << "success" << enabled << "" << ""
-                                 << "Successful !" << bar + QStringList{"Button Finish"};
+        QTest::newRow("start") << PageRow{0, {}, "start", hidden, "upgrade/01-start.png", "start-200.png", "Upvane", bar + QStringList{"Button Start"}};
+        QTest::newRow("information") << PageRow{1, {}, "information", disabled, "upgrade/02-information.png", "", "Information before update",
+            bar + QStringList{"CheckBox I have read the above precautions. unchecked"} + unavailable};
+        QTest::newRow("information-ticked") << PageRow{2, {}, "information", enabled, "", "", "Information before update",
+            bar + QStringList{"CheckBox I have read the above precautions. checked", "Button Confirm"}};
+        QTest::newRow("device-stage1") << PageRow{3, {}, "device-stage1", disabled, "", "", "Detect current version", bar + link + unavailable};
+        QTest::newRow("device-stage2") << PageRow{3, QStringList{"nextUI"}, "device-stage2", disabled, "", "", "Load firmware data", bar + link + unavailable};
+        QTest::newRow("device-stage3") << PageRow{3, QStringList{"nextUI", "nextUI"}, "device-stage3", disabled, "", "", "Firmware update", bar + link + unavailable};
+        QTest::newRow("progress-waiting-at-90") << PageRow{3, QStringList{"firmware", "upgrade_device"}, "progress-stage3", hidden, "", "", "Firmware update",
+            QStringList{"Button Minimize", "Button Close unavailable"}};
+        QTest::newRow("failure") << PageRow{3, QStringList{"firmware", "errorUI"}, "failure-stage3", enabled, "", "", "Upgrade Fail!",
+            bar + link + QStringList{"Link Open the folder with the log", "Button Restart"}};
+        QTest::newRow("success") << PageRow{3, QStringList{"firmware", "successUI"}, "success", enabled, "", "", "Successful !", bar + QStringList{"Button Finish"}};
     }
 
     void pages()
     {
-        QFETCH(int, clicks);
-        QFETCH(QStringList, calls);
-        QFETCH(QString, shows);
-        QFETCH(int, button);
-        QFETCH(QString, reference);
-        QFETCH(QString, reference2x);
-        QFETCH(QString, title);
-        QFETCH(QStringList, controls);
+        QFETCH(PageRow, row);
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
-        goToPage(wizard, clicks, calls);
-        QCOMPARE(::controls(QAccessible::queryAccessibleInterface(wizard.window)), controls);
+        goToPage(wizard, row.clicks, row.calls);
+        QCOMPARE(controls(QAccessible::queryAccessibleInterface(wizard.window)), row.controls);
         QCOMPARE(QAccessible::queryAccessibleInterface(wizard.window->activeFocusItem())->role(), QAccessible::Pane);
-        QCOMPARE(focusName(wizard.window), title);
+        QCOMPARE(focusName(wizard.window), row.title);
 
         // A frame drawn after the last change.
         QSignalSpy frames(wizard.window, &QQuickWindow::frameSwapped);
@@ -206,11 +212,11 @@ private slots:
         // work area; the page shows as it should.
         QVERIFY(wizard.window->flags() & Qt::FramelessWindowHint);
         verifyPanelFits(wizard);
-        QCOMPARE(WizardWalker::visit(shot).label(), shows);
-        QCOMPARE(int(WizardWalker::confirmButton(shot)), button);
+        QCOMPARE(WizardWalker::visit(shot).label(), row.shows);
+        QCOMPARE(int(WizardWalker::confirmButton(shot)), row.button);
         if (wizard.pageObject("progressBar"))
             QCOMPARE(WizardWalker::barPercent(shot), 90);
-        const QString today = qFuzzyCompare(ratio, 1.0) ? reference : qFuzzyCompare(ratio, 2.0) ? reference2x : QString();
+        const QString today = qFuzzyCompare(ratio, 1.0) ? row.reference : qFuzzyCompare(ratio, 2.0) ? row.reference2x : QString();
         if (!today.isEmpty() && panel->scale() == 1.0) {
             const QImage expected(QStringLiteral(UPVANE_SOURCE_DIR "/docs/screenshots/") + today);
             const double changed = difference(atDevice, expected.convertToFormat(QImage::Format_RGB32));
@@ -262,41 +268,33 @@ private slots:
     // the file manager: "file").
     void keys_data()
     {
-        QTest::addColumn<int>("clicks");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<KeysRow>("row");
         const QString information = Wizard::InformationPage, device = Wizard::DevicePage, result = Wizard::ResultPage;
         const QString progress = Wizard::ProgressPage;
-        QTest::newRow("start: Tab, Space starts") << 0 << QStringList() << "Tab Space" << information << "Information before update" << QStringList();
-        QTest::newRow("start: Esc") << 0 << QStringList() << "Escape" << "" << "Upvane" << QStringList();
-        QTest::newRow("information: the box, Space held") << 1 << QStringList() << "Tab Space Space+ Tab" << information << "Confirm" << QStringList();
-        QTest::newRow("information: Tab order") << 1 << QStringList() << "Tab Tab Tab Tab Backtab" << information << "Close" << QStringList();
-        QTest::newRow("device: Enter while Confirm is disabled") << 3 << QStringList() << "Return Space" << device << "Detect current version" << QStringList();
-        QTest::newRow("device: the support link, Enter held") << 3 << QStringList() << "Tab Return Return+" << device << "https://example.com" << QStringList{"https"};
-        QTest::newRow("progress: no key closes") << 3 << QStringList{"firmware", "upgrade_device"} << "Escape Space Return Tab Tab" << progress << "Minimize" << QStringList();
-        QTest::newRow("failure: the log link by keys") << 3 << QStringList{"firmware", "errorUI"} << "Tab Tab Return Escape" << result << "Open the folder with the log" << QStringList{"file"};
+        QTest::newRow("start: Tab, Space starts") << KeysRow{0, {}, "Tab Space", information, "Information before update", {}};
+        QTest::newRow("start: Esc") << KeysRow{0, {}, "Escape", "", "Upvane", {}};
+        QTest::newRow("information: the box, Space held") << KeysRow{1, {}, "Tab Space Space+ Tab", information, "Confirm", {}};
+        QTest::newRow("information: Tab order") << KeysRow{1, {}, "Tab Tab Tab Tab Backtab", information, "Close", {}};
+        QTest::newRow("device: Enter while Confirm is disabled") << KeysRow{3, {}, "Return Space", device, "Detect current version", {}};
+        QTest::newRow("device: the support link, Enter held") << KeysRow{3, {}, "Tab Return Return+", device, "https://example.com", QStringList{"https"}};
+        QTest::newRow("progress: no key closes") << KeysRow{3, QStringList{"firmware", "upgrade_device"}, "Escape Space Return Tab Tab", progress,
+            "Minimize", {}};
+        QTest::newRow("failure: the log link by keys") << KeysRow{3, QStringList{"firmware", "errorUI"}, "Tab Tab Return Escape", result,
+            "Open the folder with the log", QStringList{"file"}};
     }
 
     void keys()
     {
-        QFETCH(int, clicks);
-        QFETCH(QStringList, calls);
-        QFETCH(QString, keys);
-        QFETCH(QString, page);
-        QFETCH(QString, focus);
-        QFETCH(QStringList, opened);
+        QFETCH(KeysRow, row);
         FakeHid::reset();
         Wizard wizard;
         QVERIFY(wizard.window);
         UrlCatcher catcher;
-        goToPage(wizard, clicks, calls);
+        goToPage(wizard, row.clicks, row.calls);
         const QImage before = wizard.window->grabWindow();
         const QHash<QString, Qt::Key> names{{"Tab", Qt::Key_Tab}, {"Backtab", Qt::Key_Backtab}, {"Space", Qt::Key_Space},
                                             {"Return", Qt::Key_Return}, {"Escape", Qt::Key_Escape}};
-        for (const QString &key : keys.split(QLatin1Char(' '))) {
+        for (const QString &key : row.keys.split(QLatin1Char(' '))) {
             if (key.endsWith(QLatin1Char('+'))) {   // the key held: one press repeated
                 QKeyEvent repeated(QEvent::KeyPress, names.value(key.chopped(1)), Qt::NoModifier, QString(), true);
                 QCoreApplication::sendEvent(wizard.window, &repeated);
@@ -305,14 +303,14 @@ private slots:
             QTest::keyClick(wizard.window, names.value(key), key == QLatin1String("Backtab") ? Qt::ShiftModifier : Qt::NoModifier);
         }
 
-        QCOMPARE(wizard.page(), page);
-        QCOMPARE(focusName(wizard.window), focus);
-        QCOMPARE(catcher.schemes(), opened);
+        QCOMPARE(wizard.page(), row.page);
+        QCOMPARE(focusName(wizard.window), row.focus);
+        QCOMPARE(catcher.schemes(), row.opened);
         QCOMPARE(wizard.quitSpy.count(), 0);
         QVERIFY(wizard.window->isVisible());
         // A page whose focus is on no control looks as it did; a focused control shows its mark.
         const bool onControl = wizard.window->activeFocusItem() && wizard.window->activeFocusItem()->activeFocusOnTab();
-        if (keys == QLatin1String("Escape") || onControl)
+        if (row.keys == QLatin1String("Escape") || onControl)
             QCOMPARE(wizard.window->grabWindow() == before, !onControl);
         QVERIFY2(wizard.warnings.isEmpty(), qPrintable(wizard.warnings.join(QLatin1Char('\n'))));
     }

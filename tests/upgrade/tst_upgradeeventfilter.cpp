@@ -71,6 +71,11 @@ struct RawPeer : QLocalSocket {
 
 }
 
+// The stand-in's scenario; what is published (with handle 6); the replies it
+// gets; how it ended when given up (empty: not given up); a log line, as a pattern.
+struct RunRow { QString scenario; QStringList published, replies; QString lost, logged; };
+Q_DECLARE_METATYPE(RunRow)
+
 class tst_UpgradeEventFilter : public QObject
 {
     Q_OBJECT
@@ -84,30 +89,25 @@ private slots:
     // child reports after it has ended is not.
     void standInRunsThrough_data()
     {
-        QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QStringList>("published");   // with handle 6
-        QTest::addColumn<QStringList>("replies");
-        QTest::addColumn<QString>("lost");            // how it ended; empty: not given up
-        QTest::addColumn<QString>("logged");          // a line of the log, as a pattern
+        QTest::addColumn<RunRow>("row");
         using L = QStringList;
-        QTest::newRow("non-ASCII path, then a burst of 4 and 1") << "3 4+1" << L{"3:6", "4:6", "1:6"}
-                                                                 << L{"/dev/h\u00e9|", "0|"} << "" << "";
-        QTest::newRow("empty text") << "hex:" << L{":6"} << L() << "" << "";
-        QTest::newRow("counted NUL kept") << "hex:3100 1" << L{QString::fromUtf8("1\0:6", 4), "1:6"} << L() << ""
-                                          << R"(^Status "1%00" from upgrade program process \d+ \(handle 6\) taken$)";
-        QTest::newRow("after the final report, in the same burst") << "1+hex:33" << L{"1:6"} << L() << "" << "";
-        QTest::newRow("after a failure report") << "2 pause:200 hex:33 hex:31" << L{"2:6"} << L() << "" << "";
-        QTest::newRow("its child reports after it ended") << "child pause:2500 1" << L{"1:6"} << L() << "" << "";
-        QTest::newRow("ends without a report") << "exit" << L() << L() << "exit code 0" << "";
-        QTest::newRow("killed") << "pause:0 crash" << L() << L() << "signal 9" << "";
+        QTest::newRow("non-ASCII path, then a burst of 4 and 1")
+            << RunRow{"3 4+1", L{"3:6", "4:6", "1:6"}, L{"/dev/h\u00e9|", "0|"}, "", ""};
+        QTest::newRow("empty text") << RunRow{"hex:", L{":6"}, L(), "", ""};
+        QTest::newRow("counted NUL kept")
+            << RunRow{"hex:3100 1", L{QString::fromUtf8("1\0:6", 4), "1:6"}, L(), "", R"(^Status "1%00" from upgrade program process \d+ \(handle 6\) taken$)"};
+        QTest::newRow("after the final report, in the same burst") << RunRow{"1+hex:33", L{"1:6"}, L(), "", ""};
+        QTest::newRow("after a failure report") << RunRow{"2 pause:200 hex:33 hex:31", L{"2:6"}, L(), "", ""};
+        QTest::newRow("its child reports after it ended") << RunRow{"child pause:2500 1", L{"1:6"}, L(), "", ""};
+        QTest::newRow("ends without a report") << RunRow{"exit", L(), L(), "exit code 0", ""};
+        QTest::newRow("killed") << RunRow{"pause:0 crash", L(), L(), "signal 9", ""};
     }
 
     void standInRunsThrough()
     {
-        QFETCH(QString, scenario); QFETCH(QStringList, published); QFETCH(QStringList, replies);
-        QFETCH(QString, lost); QFETCH(QString, logged);
-        if (!logged.isEmpty())
-            QTest::ignoreMessage(QtInfoMsg, QRegularExpression(logged));
+        QFETCH(RunRow, row);
+        if (!row.logged.isEmpty())
+            QTest::ignoreMessage(QtInfoMsg, QRegularExpression(row.logged));
         Tool tool;
         connect(&tool.filter, &UpgradeEventFilter::statusChanged, this, [&tool] {
             const QStringList fields = tool.statsu().split(':');
@@ -119,23 +119,23 @@ private slots:
         connect(tool.channel(), &StatusChannel::received, this, [&] { atArrival << tool.statsu(); });
         QSignalSpy refused(tool.channel(), &StatusChannel::refused);
         QSignalSpy lostSpy(&tool.process, &ProcessInfo::upgradeProgramLost);
-        if (!lost.isEmpty())
+        if (!row.lost.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Upgrade program \\d+ ended without a final report$"));
-        QVERIFY(tool.startStandIn(scenario, "6"));
+        QVERIFY(tool.startStandIn(row.scenario, "6"));
         QTRY_VERIFY_WITH_TIMEOUT(QStringList({"exit", "finished", "crash"}).contains(tool.world.recordEnd()), 20000);
         const QDeadlineTimer withinFourSeconds(4000);
-        if (!lost.isEmpty()) {
+        if (!row.lost.isEmpty()) {
             QTRY_COMPARE_WITH_TIMEOUT(lostSpy.count(), 1, 10000);
             QVERIFY(!withinFourSeconds.hasExpired());
-            QCOMPARE(lostSpy.at(0).at(0).toString(), lost);
+            QCOMPARE(lostSpy.at(0).at(0).toString(), row.lost);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), tool.world.recorded("sent").size() - published.size(), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(tool.published, published, 20000);
-        QCOMPARE(tool.world.recorded("reply"), replies);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), tool.world.recorded("sent").size() - row.published.size(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(tool.published, row.published, 20000);
+        QCOMPARE(tool.world.recorded("reply"), row.replies);
         QCOMPARE(atArrival.value(0), QString());
         QVERIFY(!tool.process.upgradeProgram()->isAwaited());
-        QCOMPARE(lostSpy.count(), lost.isEmpty() ? 0 : 1);
-        QVERIFY(!lost.isEmpty() || tool.filter.result().value("statsu").userType() == QMetaType::QString);
+        QCOMPARE(lostSpy.count(), row.lost.isEmpty() ? 0 : 1);
+        QVERIFY(!row.lost.isEmpty() || tool.filter.result().value("statsu").userType() == QMetaType::QString);
     }
 
     // Reports from anyone but the program of the stage, or while none runs, are

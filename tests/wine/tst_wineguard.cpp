@@ -64,6 +64,13 @@ void closeFromWindowManager(const WizardWalker &walker)
 
 }
 
+// A stage's upgrade program: the variant started, UPVANE_UPGRADE_START,
+// UPVANE_UPGRADER_HANDLE, its scenario, the record's line when it ended or
+// reported last ("sent 1": success), and a line the log holds too (%1: the
+// started process).
+struct EndRow { QString variant, start, handle, scenario, lastStep, logged; };
+Q_DECLARE_METATYPE(EndRow)
+
 class tst_WineGuard : public QObject
 {
     Q_OBJECT
@@ -82,64 +89,53 @@ private slots:
     // (wParam 0: its 3 and 4 cannot be answered).
     void programEnds_data()
     {
-        QTest::addColumn<QString>("variant");    // RT48PX_4K: the micro-code needs the upgrade
-        QTest::addColumn<QString>("start");      // UPVANE_UPGRADE_START
-        QTest::addColumn<QString>("handle");     // UPVANE_UPGRADER_HANDLE
-        QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("lastStep");   // the record's line when it ended, or reported last; "sent 1": success
-        QTest::addColumn<QString>("logged");     // a line the log holds too, %1: the started process
+        QTest::addColumn<EndRow>("row");
 
         const QString worker = QStringLiteral("child pause:10000 3 pause:300 1");
-        QTest::newRow("micro-code program crashes after its question") << "RT48PX_4K" << "" << "" << "crash" << "crash" << "";
-        QTest::newRow("firmware program ends without a word") << "RT48PX" << "" << "" << "quiet" << "exit" << "";
-        QTest::newRow("unknown code, then it ends") << "RT48PX" << "" << "" << "pause:300 7 exit" << "exit" << "";
-        QTest::newRow("a launcher's worker reports 10 s later") << "RT48PX" << "" << "" << worker << "sent 1" << "";
+        QTest::newRow("micro-code program crashes after its question") << EndRow{"RT48PX_4K", "", "", "crash", "crash", ""};
+        QTest::newRow("firmware program ends without a word") << EndRow{"RT48PX", "", "", "quiet", "exit", ""};
+        QTest::newRow("unknown code, then it ends") << EndRow{"RT48PX", "", "", "pause:300 7 exit", "exit", ""};
+        QTest::newRow("a launcher's worker reports 10 s later") << EndRow{"RT48PX", "", "", worker, "sent 1", ""};
         QTest::newRow("shell: crashes after its question")
-            << "RT48PX" << "shell" << "" << "crash" << "crash" << "Upgrade program %1 started through the shell";
-        QTest::newRow("shell: a launcher's worker reports 10 s later")
-            << "RT48PX" << "shell-late" << "" << worker << "sent 1" << "";
+            << EndRow{"RT48PX", "shell", "", "crash", "crash", "Upgrade program %1 started through the shell"};
+        QTest::newRow("shell: a launcher's worker reports 10 s later") << EndRow{"RT48PX", "shell-late", "", worker, "sent 1", ""};
         QTest::newRow("shell: the launcher's worker runs on silent, then ends")
-            << "RT48PX" << "shell-late" << "" << "child pause:4000 exit" << "exit" << "";
+            << EndRow{"RT48PX", "shell-late", "", "child pause:4000 exit", "exit", ""};
         QTest::newRow("shell: wParam 0, 3 and 4 unanswered, then 1")
-            << "RT48PX" << "shell" << "0" << "child pause:300 hex:33 pause:300 hex:34 pause:300 1" << "sent 1" << "can't find upgrade tool";
-        QTest::newRow("shell: wParam 0, then 0") << "RT48PX" << "shell" << "0" << "child pause:300 0 pause:5000 exit" << "sent 0" << "";
-        QTest::newRow("wParam 0, then 2") << "RT48PX" << "" << "0" << "pause:300 2 pause:5000 exit" << "sent 2" << "";
+            << EndRow{"RT48PX", "shell", "0", "child pause:300 hex:33 pause:300 hex:34 pause:300 1", "sent 1", "can't find upgrade tool"};
+        QTest::newRow("shell: wParam 0, then 0") << EndRow{"RT48PX", "shell", "0", "child pause:300 0 pause:5000 exit", "sent 0", ""};
+        QTest::newRow("wParam 0, then 2") << EndRow{"RT48PX", "", "0", "pause:300 2 pause:5000 exit", "sent 2", ""};
     }
 
     void programEnds()
     {
-        QFETCH(QString, variant);
-        QFETCH(QString, start);
-        QFETCH(QString, handle);
-        QFETCH(QString, scenario);
-        QFETCH(QString, lastStep);
-        QFETCH(QString, logged);
-        const bool success = lastStep == QLatin1String("sent 1");
-        const bool reported = lastStep.startsWith(QLatin1String("sent "));
+        QFETCH(EndRow, row);
+        const bool success = row.lastStep == QLatin1String("sent 1");
+        const bool reported = row.lastStep.startsWith(QLatin1String("sent "));
 
         WineWizard wizard;
         WizardWalker walker(QGuiApplication::primaryScreen());
-        QVERIFY2(startWith(wizard, walker, variant == QLatin1String("RT48PX") ? kMicrocodeCurrent : kMicrocodeOld,
-                           {QStringLiteral("UPVANE_UPGRADER_SCENARIO_%1=%2").arg(variant, scenario),
-                            QStringLiteral("UPVANE_UPGRADE_START=") + start, QStringLiteral("UPVANE_UPGRADER_HANDLE=") + handle}),
+        QVERIFY2(startWith(wizard, walker, row.variant == QLatin1String("RT48PX") ? kMicrocodeCurrent : kMicrocodeOld,
+                           {QStringLiteral("UPVANE_UPGRADER_SCENARIO_%1=%2").arg(row.variant, row.scenario),
+                            QStringLiteral("UPVANE_UPGRADE_START=") + row.start, QStringLiteral("UPVANE_UPGRADER_HANDLE=") + row.handle}),
                  qPrintable(wizard.failure()));
-        QVERIFY2(driveToProgram(walker, wizard, variant), qPrintable(wizard.record().join(QLatin1Char('\n'))));
-        QTRY_VERIFY_WITH_TIMEOUT(TextFiles::indexOfPrefix(wizard.record(), lastStep) >= 0, 30000);
+        QVERIFY2(driveToProgram(walker, wizard, row.variant), qPrintable(wizard.record().join(QLatin1Char('\n'))));
+        QTRY_VERIFY_WITH_TIMEOUT(TextFiles::indexOfPrefix(wizard.record(), row.lastStep) >= 0, 30000);
         QVERIFY2(WizardWalker::page(walker.grab()) != Page::Failure, "failure page while the upgrade program ran");
         QVERIFY2(walker.waitForPage(success ? Page::Success : Page::Failure, success ? 30000 : 8000),
                  qPrintable(wizard.record().join(QLatin1Char('\n'))));
         const QString pid = wizard.recorded(QStringLiteral("pid"));
         for (QString line : {reported ? QStringLiteral("Upgrade program %1 gave its final report")
-                                      : QStringLiteral("Upgrade program %1 ended without a final report"), logged}) {
+                                      : QStringLiteral("Upgrade program %1 ended without a final report"), row.logged}) {
             line.replace(QStringLiteral("%1"), pid);
             QTRY_VERIFY2_WITH_TIMEOUT(wizard.log().contains(line), qPrintable(line), 5000);
         }
-        if (!handle.isEmpty())
+        if (!row.handle.isEmpty())
             QCOMPARE(TextFiles::indexOfPrefix(wizard.record(), QStringLiteral("reply")), -1);   // nobody to answer
         else if (success)
             QCOMPARE(wizard.recorded(QStringLiteral("reply")), kDevicePath + QLatin1Char('|'));
         if (!reported)   // the failure page's line, as logged
-            QVERIFY(wizard.log().contains(QStringLiteral("failure: %1.exe ended without reporting a result (exit code ").arg(variant)));
+            QVERIFY(wizard.log().contains(QStringLiteral("failure: %1.exe ended without reporting a result (exit code ").arg(row.variant)));
     }
 
     // Between its copy and its start, upgrade.exe cannot be written, replaced or

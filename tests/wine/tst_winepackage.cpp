@@ -221,15 +221,12 @@ private slots:
                                .match(QString::fromUtf8(contents(WinePrefix::windowsBuild() + QStringLiteral("/CMakeCache.txt"))))
                                .captured(1);
         QString output;
-        QElapsedTimer took;
-        took.start();
         const int code = runTool(packageScript(),
                                  {QStringLiteral("--upgradefile"), work(QStringLiteral("maker")), QStringLiteral("--support-url"),
                                   kSupportUrl, QStringLiteral("--sign"), work(QStringLiteral("cert.p12")), QStringLiteral("--qt"), qt,
                                   QStringLiteral("--build"), releaseBuild()},
                                  1500000, &output);
         QVERIFY2(code == 0, qPrintable(output));
-        qInfo("package-windows took %lld s", took.elapsed() / 1000);
 
         const QString built = releaseBuild() + QStringLiteral("/Upvane-%1-win64.exe").arg(kVersion);
         QCOMPARE(versionText(resource(built, 16), QStringLiteral("FileDescription")), QStringLiteral("VELM Upvane Setup"));

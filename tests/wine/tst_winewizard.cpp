@@ -55,6 +55,12 @@ QStringList startPageFaults(const QImage &reference, const QImage &shot)
 }
 }
 
+// A run: the devices (a foreign one, then the RT48PX), the micro-code program's
+// scenario, the firmware it leaves, the pages seen, the feature reports at the
+// devices, and whether Enter and Space alone drive it instead of clicks.
+struct UpgradeRow { QStringList devices; QString scenario4k, firmware; QStringList pages, reports; bool keys; };
+Q_DECLARE_METATYPE(UpgradeRow)
+
 class tst_WineWizard : public QObject
 {
     Q_OBJECT
@@ -86,12 +92,7 @@ private slots:
 
     void upgrade_data()
     {
-        QTest::addColumn<QStringList>("devices");   // a foreign device, then the RT48PX
-        QTest::addColumn<QString>("scenario4k");
-        QTest::addColumn<QString>("firmware");
-        QTest::addColumn<QStringList>("pages");
-        QTest::addColumn<QStringList>("reports");
-        QTest::addColumn<bool>("keys");   // Enter and Space alone instead of clicks
+        QTest::addColumn<UpgradeRow>("row");
 
         // The feature reports, each cut to the length its id is declared with (as
         // Windows does with the 512-byte probe buffer) or padded to it (as hidapi
@@ -111,45 +112,35 @@ private slots:
         const QString foreign = QStringLiteral("kind=foreign,vid=f0e0,pid=1234,product=Keyboard,serial=KB-0001");
         const QStringList opening{"start", "information", "device-stage1", "progress-stage1"};
         QTest::newRow("micro-code stage")
-            << QStringList{foreign, "microcode=V1R1103"} << "normal" << "V1.1.107"
-            << opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}
-            << search + command + search + confirmation + search + identify << false;
+            << UpgradeRow{QStringList{foreign, "microcode=V1R1103"}, "normal", "V1.1.107", opening + QStringList{"device-stage2", "progress-stage2", "device-stage3", "progress-stage3", "success"}, search + command + search + confirmation + search + identify, false};
         QTest::newRow("micro-code current, keys alone")
-            << QStringList{foreign, "microcode=V1R1104"} << "normal" << "V7.7.777"
-            << opening + QStringList{"progress-stage2", "progress-stage3", "success"} << search + identify << true;
+            << UpgradeRow{QStringList{foreign, "microcode=V1R1104"}, "normal", "V7.7.777", opening + QStringList{"progress-stage2", "progress-stage3", "success"}, search + identify, true};
         QTest::newRow("micro-code upgrade fails, Restart")
-            << QStringList{foreign, "microcode=V1R1103"} << "fail2" << "V1.1.107"
-            << opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}
-            << search + command + search + confirmation << false;
+            << UpgradeRow{QStringList{foreign, "microcode=V1R1103"}, "fail2", "V1.1.107", opening + QStringList{"device-stage2", "progress-stage2", "failure-stage2", "information"}, search + command + search + confirmation, false};
     }
 
     void upgrade()
     {
-        QFETCH(QStringList, devices);
-        QFETCH(QString, scenario4k);
-        QFETCH(QString, firmware);
-        QFETCH(QStringList, pages);
-        QFETCH(QStringList, reports);
-        QFETCH(bool, keys);
+        QFETCH(UpgradeRow, row);
 
-        WineWizard wizard(QStringLiteral("C:/Upvane"), firmware);
-        wizard.useDevices(devices);
+        WineWizard wizard(QStringLiteral("C:/Upvane"), row.firmware);
+        wizard.useDevices(row.devices);
         QProcessEnvironment env;
-        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), scenario4k);
+        env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX_4K"), row.scenario4k);
         env.insert(QStringLiteral("UPVANE_UPGRADER_SCENARIO_RT48PX"), QStringLiteral("pause:300 3 pause:300 4 pause:300 1"));
         WizardWalker walker(QGuiApplication::primaryScreen());
         QVERIFY2(wizard.startAtStartPage(walker, env), qPrintable(wizard.failure()));
 
         WizardWalker::WalkOptions options;
         options.timeoutMs = 240000;
-        options.keys = keys;
+        options.keys = row.keys;
         options.shotsDir = QCoreApplication::applicationDirPath() + QStringLiteral("/wine-shots/")
             + QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[ ,]+")), QStringLiteral("-"));
         const QVector<WizardWalker::Visit> visits = walker.walk(options);
-        QCOMPARE(WizardWalker::labels(visits), pages);
+        QCOMPARE(WizardWalker::labels(visits), row.pages);
 
         // What the device saw, report by report.
-        QCOMPARE(TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))), reports);
+        QCOMPARE(TextFiles::reports(wizard.recordPath(QStringLiteral("hid.txt"))), row.reports);
 
         // What the stand-in upgrade programs got: the start from the application-data
         // folder with "-f", output discarded, and the answers. The search logged the
@@ -160,7 +151,7 @@ private slots:
         QVERIFY2(devicePath.startsWith(QLatin1String("\\\\?\\hid#vid_f0e1&pid_0048#")), qPrintable(devicePath));
         const QStringList record = wizard.record();
         const QByteArray recordText = record.join(QLatin1Char('\n')).toUtf8();
-        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), pages.contains(QStringLiteral("device-stage2")));
+        QCOMPARE(record.contains(QStringLiteral("started RT48PX_4K")), row.pages.contains(QStringLiteral("device-stage2")));
         QVERIFY2(record.contains(QStringLiteral("argument -f")), recordText);
         const QString appData = wizard.wine.appDataDir();
         const QString user = QFileInfo(QDir::cleanPath(appData + QStringLiteral("/../../../.."))).fileName();
@@ -171,12 +162,12 @@ private slots:
 
         // config.ini keeps its versions and has gained the policy defaults.
         QSettings config(wizard.programDir() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), firmware);
+        QCOMPARE(config.value(QStringLiteral("deviceFW_Ver")).toString(), row.firmware);
         QCOMPARE(config.value(QStringLiteral("needUp4k")).toString(), QStringLiteral("1.1.104"));
         QCOMPARE(config.value(QStringLiteral("compareStatus")).toString(), QStringLiteral("true"));
         if (visits.last().page == WizardWalker::Page::Success) {
-            // The firmware stage's program was also asked "4" and got "0|";
-            // the copy in the application-data folder is the firmware stage's.
+            // The row.firmware stage's program was also asked "4" and got "0|";
+            // the copy in the application-data folder is the row.firmware stage's.
             QVERIFY2(record.contains(QStringLiteral("reply 0|")), recordText);
             QCOMPARE(record.last(), QStringLiteral("finished"));
             QVERIFY(TextFiles::contents(appData + QStringLiteral("/upgrade.exe"))
