@@ -117,7 +117,9 @@ Window {
         target: event
         function onStatusChanged() {
             var parts = String(event.result["statsu"]).split(":")
-            var code = Number(parts[0])
+            // A code is decimal digits (none: 0) with blanks around them, as the
+            // status channel takes it; any other text is no code.
+            var code = /^\s*\d*\s*$/.test(parts[0]) ? Number(parts[0]) : NaN
             var arg = parts.length > 1 ? parts[1] : ""
             if (code === 0 || code === 1 || code === 2) {
                 processRun = 0

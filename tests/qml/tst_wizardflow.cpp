@@ -149,8 +149,8 @@ private slots:
     // Stage 3 fails on codes 0 and 2, on a program that ends wholly without its
     // final report (which endings count as lost: tst_processinfo), and where its
     // program cannot be copied or started or the channel for its reports does not
-    // listen (told at start-up; no program starts then); an unknown code leaves
-    // the bar waiting (which texts count as final codes: tst_statuscode).
+    // listen (told at start-up; no program starts then); a text that is no code leaves
+    // the bar waiting (which texts count as final codes: tst_statusframe).
     void firmwareStageFailures_data()
     {
         QTest::addColumn<QByteArray>("scenario");
@@ -158,7 +158,7 @@ private slots:
         QTest::addColumn<QString>("cause");    // empty: no failure
         QTest::newRow("code 0") << QByteArray("0 hang") << "" << "RT48PX.exe reported the failure code 0.";
         QTest::newRow("code 2 after the device question") << QByteArray("3 2 hang") << "" << "RT48PX.exe reported the failure code 2.";
-        QTest::newRow("unknown code") << QByteArray("7 hang") << "" << QString();
+        QTest::newRow("no code: 1.0") << QByteArray("hex:312e30 hang") << "" << QString();
         QTest::newRow("no final report") << QByteArray("quiet") << "" << "RT48PX.exe ended without reporting a result (exit code 0).";
         QTest::newRow("copy") << QByteArray("hang") << "copy"
             << "The earlier upgrade.exe in the application-data folder cannot be replaced; it may still be running (Is a directory).";
