@@ -28,7 +28,7 @@ public:
     // in "com.velm.HID", installs the status filter on the event dispatcher,
     // publishes "ap_ver" from the application version and "supportSite" from the
     // build setting UPVANE_SUPPORT_URL, then reads config.ini
-    // (ProgramFolder), publishes "FWVer" and "CodeVer" as they stood and repairs
+    // (HostSystem::programFolder), publishes "FWVer" and "CodeVer" as they stood and repairs
     // the policy keys. Call once the application object exists. Never fails: a
     // missing or unreadable config.ini gives empty versions.
     void expose(QQmlEngine &engine);
